@@ -1,0 +1,31 @@
+// The scanner's serial port, with the operations the station uses: open with a port number and
+// a settings text such as "9600,N,8,1", the open state, the count of waiting input, reading
+// everything waiting, and writing.
+#pragma once
+
+#include <string>
+
+namespace quorlan::platform {
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Closes the port first when it is open. Throws StationError when the port number has no
+    // device, the device is in use or not accessible, or the settings text is not valid.
+    virtual void open(int port, const std::string& settings) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual int waitingCount() = 0;
+    virtual std::string readAll() = 0;
+    virtual void write(const std::string& bytes) = 0;
+
+    // When the port closed by itself since the last call (device unplugged, read error), the
+    // reason for the operator; empty otherwise.
+    virtual std::string takeLossReason() = 0;
+    // The device behind a port number, for messages and the settings dialog.
+    virtual std::string deviceName(int port) const = 0;
+};
+
+} // namespace quorlan::platform

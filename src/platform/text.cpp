@@ -1,0 +1,135 @@
+#include "platform/text.h"
+
+#include "platform/error.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace quorlan::platform {
+
+std::string trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+char toUpper(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
+        return static_cast<char>(u - 0x20);
+    }
+    switch (u) {
+    case 0x9A: // s caron
+    case 0x9C: // oe
+    case 0x9E: // z caron
+        return static_cast<char>(u - 0x10);
+    case 0xFF: // y diaeresis
+        return static_cast<char>(0x9F);
+    default:
+        return c;
+    }
+}
+
+std::string toUpper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        c = toUpper(c);
+    }
+    return result;
+}
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the number at the start of text (sign, digits, point, exponent), 0 when none.
+std::size_t numberLength(std::string_view text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    std::size_t digits = 0;
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && isDigit(text[i])) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            ++j;
+        }
+        if (j < text.size() && isDigit(text[j])) {
+            while (j < text.size() && isDigit(text[j])) {
+                ++j;
+            }
+            i = j;
+        }
+    }
+    return i;
+}
+
+double parseNumber(std::string_view number) {
+    std::string copy(number);
+    for (char& c : copy) {
+        if (c == 'D' || c == 'd') {
+            c = 'E';
+        }
+    }
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+} // namespace
+
+double numericValue(std::string_view text) {
+    const auto start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) {
+        return 0.0;
+    }
+    text.remove_prefix(start);
+    const auto length = numberLength(text);
+    return length == 0 ? 0.0 : parseNumber(text.substr(0, length));
+}
+
+float strictSingle(std::string_view text) {
+    const std::string trimmed = trimBlanks(text);
+    const auto length = numberLength(trimmed);
+    if (length == 0 || length != trimmed.size()) {
+        throw StationError(errc::kTypeMismatch);
+    }
+    const double value = parseNumber(trimmed);
+    if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max()) {
+        throw StationError(errc::kOverflow);
+    }
+    return static_cast<float>(value);
+}
+
+std::string formatSingle(float value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.7G", static_cast<double>(value));
+    return buffer;
+}
+
+} // namespace quorlan::platform
