@@ -43,9 +43,10 @@ public:
     virtual void hideEditorOption() = 0;
     virtual void setPollInterval(int milliseconds) = 0;
 
-    // A message box with the application title. Unattended, the default button answers.
-    virtual MessageAnswer message(const std::string& text, MessageIcon icon,
-                                  MessageButtons buttons = MessageButtons::Ok) = 0;
+    // A message box, titled with the application title unless another title is given.
+    // Unattended, the default button answers (the first one: OK or Retry).
+    virtual MessageAnswer message(const std::string& text, MessageIcon icon, MessageButtons buttons = MessageButtons::Ok,
+                                  const std::string& title = {}) = 0;
     virtual void beep() = 0;
 };
 

@@ -1,0 +1,68 @@
+// The station's logic put together: owns the settings, the label state, the link to the control
+// and the scan loop, given the platform's adapters. The Qt layer creates one and forwards the
+// window's events to it.
+#pragma once
+
+#include "cnc/control.h"
+#include "config/station_settings.h"
+#include "platform/path_mapper.h"
+#include "platform/pauser.h"
+#include "platform/serial_port.h"
+#include "platform/view.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace quorlan::shell {
+
+struct HostFolders {
+    std::string programFolder;    // the executable's folder
+    std::string windowsDirectory; // $QUORLAN_WINDIR, else $XDG_CONFIG_HOME/quorlan
+};
+
+struct StationOptions {
+    std::string commandLine;                   // the program's arguments joined by blanks
+    std::chrono::milliseconds listWait{30000}; // giving up the start-up wait for the work list
+    bool unattended = false;                   // a failing port open does not reopen the dialog
+};
+
+class Station {
+public:
+    Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
+            cnc::ControlFactory& control, const platform::PathMapper& paths, HostFolders folders,
+            StationOptions options);
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // Start-up after the single-instance test: settings, port, field codes, control, work list.
+    // Returns false when the program is to end (the control never delivered a work list).
+    bool start();
+
+    // Timer1.
+    void tick();
+    // Manual entry hands the typed (upper-cased) text here.
+    bool processLabel(const std::string& text);
+
+    // A check box changed: write its key at once.
+    void optionChanged(platform::Option option, bool checked);
+
+    // OpenCommPort with the current settings; false when the port could not be opened (the
+    // operator has been told).
+    bool openCommPort();
+    // After the settings dialog's OK: store port and settings text, save, reopen.
+    bool applyCommSettings(int port, const std::string& settings);
+
+    config::StationSettings& settings();
+    const std::string& commandLineUpper() const;
+
+    // Unload: close the port, let go of the control.
+    void shutdown();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
+
+} // namespace quorlan::shell
