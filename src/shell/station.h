@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quorlan::shell {
@@ -21,17 +22,28 @@ struct HostFolders {
     std::string windowsDirectory; // $QUORLAN_WINDIR, else $XDG_CONFIG_HOME/quorlan
 };
 
+// The serial settings dialog as the logic needs it after a port failed to open: the operator's new
+// choice, or nothing when the dialog was cancelled (or nobody is at the screen to answer it).
+struct CommChoice {
+    int port = 0;
+    std::string settings;
+};
+class PortSettingsPrompt {
+public:
+    virtual ~PortSettingsPrompt() = default;
+    virtual std::optional<CommChoice> askPortSettings(const config::StationSettings& current) = 0;
+};
+
 struct StationOptions {
     std::string commandLine;                   // the program's arguments joined by blanks
     std::chrono::milliseconds listWait{30000}; // giving up the start-up wait for the work list
-    bool unattended = false;                   // a failing port open does not reopen the dialog
 };
 
 class Station {
 public:
     Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
-            cnc::ControlFactory& control, const platform::PathMapper& paths, HostFolders folders,
-            StationOptions options);
+            cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
+            HostFolders folders, StationOptions options);
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -48,11 +60,13 @@ public:
     // A check box changed: write its key at once.
     void optionChanged(platform::Option option, bool checked);
 
-    // OpenCommPort with the current settings; false when the port could not be opened (the
-    // operator has been told).
+    // OpenCommPort with the current settings. On failure the operator is told and asked for other
+    // settings (the prompt), which are stored and tried in turn; false when they gave up.
     bool openCommPort();
-    // After the settings dialog's OK: store port and settings text, save, reopen.
-    bool applyCommSettings(int port, const std::string& settings);
+    // The settings dialog's OK: store port and settings text, save them, reopen the port.
+    bool applyCommSettings(const CommChoice& choice);
+    // The device behind a port number ("CommDevice" + n in the settings, else /dev/ttyS(n-1)).
+    std::string deviceForPort(int port);
 
     config::StationSettings& settings();
     const std::string& commandLineUpper() const;
