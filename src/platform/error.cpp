@@ -8,6 +8,8 @@ std::string describeError(int number) {
         return "Invalid procedure call or argument";
     case errc::kOverflow:
         return "Overflow";
+    case errc::kSubscriptOutOfRange:
+        return "Subscript out of range";
     case errc::kTypeMismatch:
         return "Type mismatch";
     case errc::kBadFileName:
@@ -28,8 +30,12 @@ std::string describeError(int number) {
         return "Path/File access error";
     case errc::kPathNotFound:
         return "Path not found";
+    case errc::kObjectNotSet:
+        return "Object variable or With block variable not set";
     case errc::kInvalidPropertyValue:
         return "Invalid property value";
+    case errc::kCannotCreateObject:
+        return "ActiveX component can't create object";
     case errc::kAutomation:
         return "Automation error";
     case errc::kInvalidPortNumber:

@@ -10,6 +10,7 @@ namespace quorlan::platform {
 namespace errc {
 inline constexpr int kInvalidCall = 5;
 inline constexpr int kOverflow = 6;
+inline constexpr int kSubscriptOutOfRange = 9;
 inline constexpr int kTypeMismatch = 13;
 inline constexpr int kBadFileName = 52;
 inline constexpr int kFileNotFound = 53;
@@ -20,7 +21,9 @@ inline constexpr int kPermissionDenied = 70;
 inline constexpr int kDiskNotReady = 71;
 inline constexpr int kPathFileAccess = 75;
 inline constexpr int kPathNotFound = 76;
+inline constexpr int kObjectNotSet = 91;
 inline constexpr int kInvalidPropertyValue = 380;
+inline constexpr int kCannotCreateObject = 429;
 inline constexpr int kAutomation = 440;
 inline constexpr int kInvalidPortNumber = 8002;
 inline constexpr int kPortAlreadyOpen = 8005;
