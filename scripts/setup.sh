@@ -1,0 +1,34 @@
+# Shared by ./run and ./test: installs what the station needs from Debian's packages when it is
+# missing, and configures and builds the project.
+# shellcheck shell=bash
+
+QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 libgl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core)
+
+quorlan_install_missing() {
+    local missing=() package
+    for package in "${QUORLAN_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# quorlan_build BUILD_DIR [cmake options...] -- [targets...]
+quorlan_build() {
+    local dir=$1
+    shift
+    local options=() targets=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        options+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && shift
+    targets=("$@")
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}
+}
