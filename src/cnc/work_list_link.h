@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace quorlan::cnc {
 
@@ -44,6 +45,10 @@ public:
 
 private:
     Application& requireApplication();
+    ExeList& requireWorkList();
+    void recreateWorkList();
+    void reportUnreachable(const std::string& line);
+    void showReady();
 
     ControlFactory& m_factory;
     platform::StationView& m_view;
