@@ -9,7 +9,8 @@
 
 namespace quorlan::cnc {
 
-// A program name names a file inside its folder: no separators, no "..", no drive.
+// A program name names a file inside its folder: not empty, no separators, no "..", no drive or
+// other colon, no NUL byte.
 bool isSafeProgramName(std::string_view programName);
 
 // CheckProgramFile: reads GCodePath + ProgramName. Sets x, y, z where the file gives them (never
