@@ -1,0 +1,80 @@
+// A simulator of the maker's CNC control, which cannot run here: one work list of rows (list-line
+// text, 18 columns #161 to #279) behind the control's Application and ExeList objects, with a
+// simulated run, a journal of what reached the control, and hooks that make it fail.
+//
+// Journal: each call through a handle or the factory gives one line: the operation's name and,
+// when it has arguments, a blank and the arguments as given, separated by blanks; Booleans read
+// True or False. Property writes and reads carry the property's name ("Visible True", "Rows").
+// The application's Visible is "Application.Visible". Factory calls read "CreateApplication" and
+// "CreateObject Koridan.ExeList". A call that fails gives the same line followed by
+// " -> error " and the error number. For example:
+//   AddLine #161=FLANGE.CNC;#162= ;...
+//   Clear
+//   StartList
+//   OpenList D:\L\JOB1.LST -> error 53
+#pragma once
+
+#include "cnc/control.h"
+#include "platform/path_mapper.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorlan::cnc {
+
+using JournalSink = std::function<void(const std::string& line)>;
+
+// Appends each journal line to a local file and flushes it, so a reader sees it at once. Throws
+// StationError 75 when the file cannot be opened for appending; later write failures are ignored.
+JournalSink makeFileJournal(const std::string& localPath);
+
+class SimulatedControl;
+
+class Simulator final : public ControlFactory {
+public:
+    // List-file paths given to OpenList and AppendList are Windows text, mapped through paths.
+    explicit Simulator(platform::PathMapper paths = platform::PathMapper());
+
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Each application or list handle is a new object onto the one control and its one list.
+    // Handles stay valid after the simulator is gone. Any ProgID other than kExeListProgId
+    // fails with StationError 429.
+    std::shared_ptr<Application> createApplication() override;
+    std::shared_ptr<ExeList> createObject(const std::string& progId) override;
+
+    void setJournal(JournalSink sink);
+    // Called with the new state each time the list's Visible is written, and with false when
+    // the list is closed or the application quits.
+    void setVisibilityObserver(std::function<void(bool visible)> observer);
+    // Called after the rows, the run state or the executing row changed.
+    void setChangeObserver(std::function<void()> observer);
+
+    // The list as its window shows it; these neither fail nor reach the journal.
+    const std::vector<std::string>& rows() const;
+    bool listVisible() const;
+    bool inRun() const;
+    std::int32_t exeRow() const; // 1-based, 0 when no row executes
+
+    // One step of a run (a timer drives it): the next row executes; after the last row the run ends.
+    void advance();
+
+    // Test hooks.
+    // The next call of the operation (its journal name: "AddLine", "CreateObject" ...) fails
+    // with the error number. Several may be queued, for the same operation or others.
+    void failNext(const std::string& operation, int errorNumber);
+    // As after a restart of the control: every list handle handed out so far fails with error
+    // 440 from now on; handles created afterwards (CreateObject, NewList) work. The rows stay.
+    void disconnectLists();
+    // NewList returns null this many times before it hands out a list again.
+    void setNullNewLists(int count);
+
+private:
+    std::shared_ptr<SimulatedControl> m_control;
+};
+
+} // namespace quorlan::cnc
