@@ -1,0 +1,36 @@
+// Settings files with the private-profile rules the station's settings were written under:
+// names compared ignoring ASCII case, blanks and one pair of surrounding quotes dropped on read,
+// keys replaced in place on write. A write goes to a temporary file that is renamed over the
+// original, so a crash never leaves half a settings file behind.
+#pragma once
+
+#include "platform/profile.h"
+
+#include <cstddef>
+#include <string>
+
+namespace quorlan::platform {
+
+// The raw calls, on a local file path. A file that cannot be read counts as missing.
+std::string getPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::size_t bufferSize, const std::string& filePath);
+long getPrivateProfileInt(const std::string& section, const std::string& key, long defaultValue,
+                          const std::string& filePath);
+// False when the file could not be written (or the names or value would break its lines).
+bool writePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& filePath);
+
+class IniFileSection final : public ProfileSection {
+public:
+    IniFileSection(std::string filePath, std::string section);
+
+    std::string getString(const std::string& key, const std::string& defaultValue, std::size_t bufferSize) override;
+    long getInt(const std::string& key, long defaultValue) override;
+    void writeString(const std::string& key, const std::string& value) override;
+
+private:
+    std::string m_filePath;
+    std::string m_section;
+};
+
+} // namespace quorlan::platform
