@@ -6,6 +6,7 @@
 #include "platform/pauser.h"
 #include "platform/view.h"
 
+#include <functional>
 #include <string>
 
 namespace quorlan::config {
@@ -24,6 +25,11 @@ void showUnexpectedError(platform::StationView& view, const platform::StationErr
 // Whether an ordinary file matches the path (wildcards in the file name are honoured). Disk
 // errors prompt the operator as the station always did; an unknown error ends the program.
 bool FileExists(const std::string& windowsPath, const platform::PathMapper& paths, platform::StationView& view);
+
+// The lookup behind FileExists: whether a file matches, or a StationError with the file system's
+// error number (see platform/file_lookup.h).
+using FileLookup = std::function<bool(const std::string& windowsPath)>;
+bool FileExists(const std::string& windowsPath, const FileLookup& lookup, platform::StationView& view);
 
 // Pause 0.6 s, then "Ready." in the status line.
 void ShowReady(platform::StationView& view, platform::Pauser& pauser);
