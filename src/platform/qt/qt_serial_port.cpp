@@ -1,0 +1,171 @@
+#include "platform/qt/qt_serial_port.h"
+
+#include "config/comm_settings.h"
+#include "platform/error.h"
+#include "platform/qt/port_diagnosis.h"
+
+#include <QFile>
+
+namespace quorlan::platform {
+
+namespace {
+
+QSerialPort::Parity toQt(config::Parity parity) {
+    switch (parity) {
+    case config::Parity::Odd:
+        return QSerialPort::OddParity;
+    case config::Parity::Even:
+        return QSerialPort::EvenParity;
+    case config::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case config::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case config::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(config::StopBits stopBits) {
+    switch (stopBits) {
+    case config::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case config::StopBits::Two:
+        return QSerialPort::TwoStop;
+    case config::StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
+bool deviceExists(const std::string& device) {
+    return QFile::exists(QFile::decodeName(device.c_str()));
+}
+
+std::string text(const QString& value) {
+    return value.toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPort::collectInput);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
+}
+
+void QtSerialPort::open(int port, const std::string& settings) {
+    close();
+    const std::string device = deviceName(port);
+    if (port < 1 || device.empty() || !deviceExists(device)) {
+        throw StationError(errc::kInvalidPortNumber,
+                           "Invalid port number: COM" + std::to_string(port) +
+                               (device.empty() ? " has no device" : " has no device " + device));
+    }
+    const config::SerialParameters parameters = config::parseCommSettings(settings);
+    m_port.setPortName(QFile::decodeName(device.c_str()));
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        throwOpenFailure(device);
+    }
+    const bool accepted = m_port.setBaudRate(parameters.baud) && m_port.setParity(toQt(parameters.parity)) &&
+                          m_port.setDataBits(static_cast<QSerialPort::DataBits>(parameters.dataBits)) &&
+                          m_port.setStopBits(toQt(parameters.stopBits));
+    if (!accepted) {
+        const std::string why = text(m_port.errorString());
+        m_port.close();
+        throw StationError(errc::kPortOpenFailed, device + " does not accept the settings " + settings + ": " + why);
+    }
+    m_device = device;
+    m_buffer.clear();
+    m_lossReason.clear();
+}
+
+void QtSerialPort::throwOpenFailure(const std::string& device) {
+    const QSerialPort::SerialPortError error = m_port.error();
+    const std::string why = text(m_port.errorString());
+    m_port.clearError();
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        throw StationError(errc::kInvalidPortNumber, "Invalid port number: " + device + " was not found");
+    case QSerialPort::PermissionError:
+        throw diagnosePermissionFailure(device, defaultLockFolders());
+    default:
+        throw StationError(errc::kPortOpenFailed, "The port " + device + " could not be opened: " + why);
+    }
+}
+
+void QtSerialPort::close() {
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+    m_buffer.clear();
+}
+
+bool QtSerialPort::isOpen() const {
+    return m_port.isOpen();
+}
+
+int QtSerialPort::waitingCount() {
+    // A hang-up can go unreported, with reads returning nothing forever: a quiet port checks that
+    // its device is still there.
+    if (m_buffer.empty() && m_port.isOpen() && !deviceExists(m_device)) {
+        lose("the device " + m_device + " is gone");
+    }
+    return static_cast<int>(std::min<std::size_t>(m_buffer.size(), INT_MAX));
+}
+
+std::string QtSerialPort::readAll() {
+    std::string chunk;
+    chunk.swap(m_buffer);
+    return chunk;
+}
+
+void QtSerialPort::write(const std::string& bytes) {
+    if (!m_port.isOpen()) {
+        return;
+    }
+    m_port.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    m_port.flush();
+}
+
+std::string QtSerialPort::takeLossReason() {
+    std::string reason;
+    reason.swap(m_lossReason);
+    return reason;
+}
+
+std::string QtSerialPort::deviceName(int port) const {
+    if (m_lookup) {
+        return m_lookup(port);
+    }
+    return port < 1 ? std::string{} : "/dev/ttyS" + std::to_string(port - 1);
+}
+
+void QtSerialPort::collectInput() {
+    const QByteArray chunk = m_port.readAll();
+    m_buffer.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+}
+
+void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+    case QSerialPort::DeviceNotFoundError:
+        // After a hang-up some drivers report the same error in a tight loop until the port is
+        // closed, so the first report closes it.
+        if (m_port.isOpen()) {
+            lose(text(m_port.errorString()));
+        }
+        break;
+    default:
+        // Modem-line calls fail on pseudo-terminals; that, and a failed write, leave the port usable.
+        break;
+    }
+}
+
+void QtSerialPort::lose(const std::string& why) {
+    m_lossReason = "The scanner port " + m_device + " was lost: " + why;
+    m_port.close();
+    m_port.clearError();
+}
+
+} // namespace quorlan::platform

@@ -1,0 +1,401 @@
+#include "shell/qt/main_window.h"
+
+#include "config/common.h"
+#include "platform/error.h"
+#include "platform/qt/cp1252.h"
+#include "platform/text.h"
+#include "shell/qt/about_box.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+namespace quorlan::shell {
+
+using platform::fromCp1252;
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+using platform::Option;
+using platform::toCp1252;
+
+namespace {
+
+const QString kApplicationTitle = QStringLiteral("Quorlan");
+constexpr int kTwipsPerInch = 1440;
+constexpr std::array<const char*, platform::kPartIndicatorCount> kPartCaptions = {"Load List", "Program", "Dimensions",
+                                                                                  "Vars A-D", "Vars E-I"};
+constexpr std::array<int, platform::kPartIndicatorCount> kPartLefts = {480, 1800, 3120, 4440, 5760};
+
+// Unattended output is read line by line by whoever watches the station: one line, flushed at once.
+void writeLine(std::FILE* stream, QString line) {
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QLabel* addLabel(QWidget& parent, const char* name, const char* caption) {
+    auto* label = new QLabel(QString::fromLatin1(caption), &parent);
+    label->setObjectName(QString::fromLatin1(name));
+    // Scanned text is shown as it came, never interpreted as markup.
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void setBordered(QLabel& label) {
+    label.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+QMessageBox::Icon toQt(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The buttons in their order; the first is the default.
+std::vector<std::pair<QMessageBox::StandardButton, MessageAnswer>> buttonsOf(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::OkCancel:
+        return {{QMessageBox::Ok, MessageAnswer::Ok}, {QMessageBox::Cancel, MessageAnswer::Cancel}};
+    case MessageButtons::RetryCancel:
+        return {{QMessageBox::Retry, MessageAnswer::Retry}, {QMessageBox::Cancel, MessageAnswer::Cancel}};
+    case MessageButtons::Ok:
+        break;
+    }
+    return {{QMessageBox::Ok, MessageAnswer::Ok}};
+}
+
+} // namespace
+
+MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), m_unattended(unattended) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kApplicationTitle);
+    auto* client = new QWidget(this);
+    client->setFixedSize(pixels(QRect(0, 0, 7380, 3330)).size());
+    setCentralWidget(client);
+    buildControls(*client);
+    buildIndicators(*client);
+    buildStatusBar(*client);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(1000);
+    connect(m_timer1, &QTimer::timeout, this, [this] { guarded(m_actions.tick); });
+    m_timer1->start();
+}
+
+QRect MainWindow::pixels(QRect twips) const {
+    const auto scale = [dpi = logicalDpiX()](int value) { return value * dpi / kTwipsPerInch; };
+    return {scale(twips.left()), scale(twips.top()), scale(twips.width()), scale(twips.height())};
+}
+
+void MainWindow::buildControls(QWidget& client) {
+    m_cmdEdit = new QPushButton(QStringLiteral("Edit"), &client);
+    m_cmdEdit->setObjectName(QStringLiteral("cmdEdit"));
+    m_cmdEdit->setGeometry(pixels({120, 120, 855, 375}));
+    connect(m_cmdEdit, &QPushButton::clicked, this, &MainWindow::startEditing);
+
+    m_txtEtichetta = new QLineEdit(&client);
+    m_txtEtichetta->setObjectName(QStringLiteral("txtEtichetta"));
+    m_txtEtichetta->setGeometry(pixels({1080, 120, 5655, 375}));
+    m_txtEtichetta->setEnabled(false);
+
+    m_cmdEndEdit = new QPushButton(QStringLiteral("OK"), &client);
+    m_cmdEndEdit->setObjectName(QStringLiteral("cmdEndEdit"));
+    m_cmdEndEdit->setGeometry(pixels({6720, 120, 495, 375}));
+    m_cmdEndEdit->setEnabled(false);
+    m_cmdEndEdit->setDefault(true);
+    connect(m_cmdEndEdit, &QPushButton::clicked, this, &MainWindow::endEditing);
+    // A main window has no default button of its own: Enter presses OK while it is enabled.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
+            if (m_cmdEndEdit->isEnabled()) {
+                m_cmdEndEdit->click();
+            }
+        });
+    }
+
+    m_autoStart =
+        addOptionBox(client, "AutoStart", "  Machine Auto Start", {1080, 600, 2055, 255}, true, Option::AutoStart);
+    m_comDisplay = addLabel(client, "ComDisplay", "");
+    m_comDisplay->setGeometry(pixels({3480, 600, 3255, 255}));
+    m_comDisplay->hide();
+    m_showEd = new QCheckBox(QStringLiteral("Show Program in Editor"), &client);
+    m_showEd->setObjectName(QStringLiteral("ShowEd"));
+    m_showEd->setGeometry(pixels({1080, 960, 2055, 255}));
+    addLabel(client, "ExLab", "")->setGeometry(pixels({3480, 960, 3255, 255}));
+    m_overwrite = addOptionBox(client, "Overwrite", "Overwrite Existing Programs With Program From 2D Barcode",
+                               {1080, 1320, 4695, 255}, true, Option::Overwrite);
+    m_aClear =
+        addOptionBox(client, "AClear", "Automatic Clear on Scan", {1080, 1680, 4695, 255}, false, Option::AutoClear);
+}
+
+QCheckBox* MainWindow::addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
+                                    Option option) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), &client);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(pixels(twips));
+    box->setChecked(checked);
+    // Every change of state is stored at once, also one made by the logic.
+    connect(box, &QCheckBox::toggled, this, [this, option](bool state) {
+        if (m_actions.optionChanged) {
+            guarded([&] { m_actions.optionChanged(option, state); });
+        }
+    });
+    return box;
+}
+
+void MainWindow::buildIndicators(QWidget& client) {
+    m_dSpin = addLabel(client, "DSpin", "X");
+    m_dSpin->setGeometry(pixels({120, 2160, 180, 285}));
+    m_dSpin->setAlignment(Qt::AlignCenter);
+    m_dSpin->setStyleSheet(QStringLiteral("background-color: #c0c0c0; color: blue;"
+                                          "font-family: Arial; font-weight: bold;"));
+    m_dSpin->hide();
+    for (int index = 0; index < platform::kPartIndicatorCount; ++index) {
+        QLabel* part = addLabel(client, "LabID", kPartCaptions.at(index));
+        part->setProperty("index", index);
+        part->setGeometry(pixels({kPartLefts.at(index), 2160, 1215, 255}));
+        part->setAlignment(Qt::AlignCenter);
+        part->setStyleSheet(QStringLiteral("background-color: blue; color: yellow;"));
+        setBordered(*part);
+        part->hide();
+        m_labId.at(index) = part;
+    }
+    m_labelAfs = addLabel(client, "LabelAFS", "Automatic Field Selection");
+    m_labelAfs->setGeometry(pixels({480, 2520, 2535, 255}));
+    m_labelAfs->setStyleSheet(QStringLiteral("background-color: blue; color: yellow;"));
+    m_labelAfs->hide();
+}
+
+void MainWindow::buildStatusBar(QWidget& client) {
+    auto* bar = new QWidget(&client);
+    bar->setObjectName(QStringLiteral("picStatusBar"));
+    bar->setGeometry(pixels({0, 3015, 7380, 315}));
+    m_lblCurSettings = addLabel(*bar, "lblCurSettings", "");
+    m_lblCurSettings->setGeometry(pixels({0, 0, 1935, 255}));
+    m_lblCurSettings->setStyleSheet(QStringLiteral("color: red;"));
+    setBordered(*m_lblCurSettings);
+    m_lblStatusBar = addLabel(*bar, "lblStatusBar", "Ready.");
+    m_lblStatusBar->setGeometry(pixels({2040, 0, 4695, 255}));
+    setBordered(*m_lblStatusBar);
+}
+
+void MainWindow::buildMenus() {
+    const auto addMenu = [this](const char* name, const char* caption) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    const auto addItem = [this](QMenu* menu, const char* name, const char* caption, auto handler) {
+        QAction* item = menu->addAction(QString::fromLatin1(caption));
+        item->setObjectName(QString::fromLatin1(name));
+        connect(item, &QAction::triggered, this, handler);
+    };
+    addItem(addMenu("mnuFile", "&File"), "mnuExit", "E&xit", [this] { endProcess(EXIT_SUCCESS); });
+    QMenu* options = addMenu("mnuOptions", "&Options");
+    addItem(options, "mnuSetttings", "&Settings", [this] { guarded(m_actions.commSettings); });
+    addItem(options, "MnuAutoFld", "&Auto Field Select",
+            [this] { showNotAvailable(QStringLiteral("Automatic field selection")); });
+    addItem(options, "ExIns", "&Exclusion Insertion",
+            [this] { showNotAvailable(QStringLiteral("Exclusion insertion")); });
+    addItem(addMenu("mnuHelp", "&?"), "mnuAbout", "&About Quorlan ...", [this] { showAbout(); });
+}
+
+void MainWindow::guarded(const std::function<void()>& action) {
+    if (!action) {
+        return;
+    }
+    try {
+        action();
+    } catch (const config::EndProgram& end) {
+        endProcess(end.exitCode);
+    } catch (const platform::StationError& error) {
+        config::showUnexpectedError(*this, error);
+    } catch (const std::exception& error) {
+        message(std::string("Unexpected error: ") + error.what(), MessageIcon::Critical);
+    } catch (...) {
+        message("Unexpected error of an unknown kind.", MessageIcon::Critical);
+    }
+}
+
+void MainWindow::endProcess(int exitCode) {
+    // Ends at once, as the station always did: the operating system releases the port and the
+    // control, and the locks are recovered as stale by the next start.
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
+void MainWindow::startEditing() {
+    m_txtEtichetta->setEnabled(true);
+    m_txtEtichetta->setFocus();
+    m_cmdEdit->setEnabled(false);
+    m_cmdEndEdit->setEnabled(true);
+    setStatus("Type the Barcode-Label.");
+}
+
+void MainWindow::endEditing() {
+    const std::string label = platform::toUpper(toCp1252(m_txtEtichetta->text()));
+    m_txtEtichetta->setText(fromCp1252(label));
+    if (label.empty()) {
+        showIdle();
+        m_cmdEdit->setFocus();
+        setStatus("Ready.");
+        return;
+    }
+    bool accepted = false;
+    if (m_actions.processLabel) {
+        guarded([&] { accepted = m_actions.processLabel(label); });
+    }
+    if (accepted) {
+        showIdle();
+    } else {
+        beep();
+        m_txtEtichetta->setFocus();
+    }
+}
+
+void MainWindow::showIdle() {
+    m_txtEtichetta->clear();
+    m_txtEtichetta->setEnabled(false);
+    m_cmdEdit->setEnabled(true);
+    m_cmdEndEdit->setEnabled(false);
+}
+
+void MainWindow::showAbout() {
+    if (m_unattended) {
+        return;
+    }
+    FrmAbout about(this);
+    about.exec();
+}
+
+void MainWindow::showNotAvailable(const QString& what) {
+    message(toCp1252(what + QStringLiteral(" is not available yet.")), MessageIcon::Information);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    guarded(m_actions.shutdown);
+    event->accept();
+}
+
+void MainWindow::setStatus(const std::string& text) {
+    m_lblStatusBar->setText(fromCp1252(text));
+    if (m_unattended) {
+        writeLine(stdout, m_lblStatusBar->text());
+    }
+}
+
+std::string MainWindow::status() const {
+    return toCp1252(m_lblStatusBar->text());
+}
+
+void MainWindow::setPortText(const std::string& text) {
+    m_lblCurSettings->setText(fromCp1252(text));
+    if (m_unattended) {
+        writeLine(stdout, m_lblCurSettings->text());
+    }
+}
+
+void MainWindow::setPartIndicator(int index, bool visible) {
+    if (index >= 0 && index < platform::kPartIndicatorCount) {
+        m_labId.at(static_cast<std::size_t>(index))->setVisible(visible);
+    }
+}
+
+void MainWindow::setFieldSelectionIndicator(bool visible) {
+    m_labelAfs->setVisible(visible);
+}
+
+void MainWindow::setScanActivity(bool visible, const std::string& caption) {
+    m_dSpin->setText(fromCp1252(caption));
+    m_dSpin->setVisible(visible);
+}
+
+void MainWindow::setLastScan(const std::string& text) {
+    m_comDisplay->setText(fromCp1252(text));
+}
+
+QCheckBox* MainWindow::optionBox(Option option) const {
+    switch (option) {
+    case Option::AutoStart:
+        return m_autoStart;
+    case Option::Overwrite:
+        return m_overwrite;
+    case Option::AutoClear:
+        return m_aClear;
+    case Option::ShowEditor:
+        break;
+    }
+    return m_showEd;
+}
+
+bool MainWindow::option(Option option) const {
+    return optionBox(option)->isChecked();
+}
+
+void MainWindow::setOption(Option option, bool checked) {
+    optionBox(option)->setChecked(checked);
+}
+
+void MainWindow::hideEditorOption() {
+    m_showEd->hide();
+    m_autoStart->move(m_autoStart->x(), m_showEd->y());
+}
+
+void MainWindow::setPollInterval(int milliseconds) {
+    m_timer1->setInterval(milliseconds);
+}
+
+MessageAnswer MainWindow::message(const std::string& text, MessageIcon icon, MessageButtons buttons,
+                                  const std::string& title) {
+    const QString caption = title.empty() ? kApplicationTitle : fromCp1252(title);
+    const auto choices = buttonsOf(buttons);
+    if (m_unattended) {
+        writeLine(stderr, caption + QStringLiteral(": ") + fromCp1252(text));
+        return choices.front().second;
+    }
+    QMessageBox box(toQt(icon), caption, fromCp1252(text), QMessageBox::NoButton, this);
+    box.setTextFormat(Qt::PlainText);
+    for (const auto& choice : choices) {
+        box.addButton(choice.first);
+    }
+    box.setDefaultButton(choices.front().first);
+    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const auto& choice : choices) {
+        if (choice.first == pressed) {
+            return choice.second;
+        }
+    }
+    return choices.back().second; // closed without a button: the way out
+}
+
+void MainWindow::beep() {
+    QApplication::beep();
+    emit beeped();
+}
+
+} // namespace quorlan::shell

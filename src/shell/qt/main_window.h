@@ -1,0 +1,101 @@
+// frmMain: the station's one permanent window. It shows what the logic tells it through the
+// view interface and forwards its events (timer, manual entry, option boxes, menus, closing) to
+// the actions it is given. Unattended, it never waits for a person: message boxes go to standard
+// error answered with their default button, and status and port text are echoed to standard output.
+#pragma once
+
+#include "platform/view.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace quorlan::shell {
+
+// What the window's events do. An empty action does nothing (a label it cannot hand on is rejected).
+struct WindowActions {
+    std::function<void()> tick;
+    std::function<bool(const std::string& label)> processLabel;
+    std::function<void(platform::Option option, bool checked)> optionChanged;
+    std::function<void()> commSettings;
+    // Unload: close the port, let go of the control.
+    std::function<void()> shutdown;
+};
+
+class MainWindow final : public QMainWindow, public platform::StationView {
+    Q_OBJECT
+public:
+    explicit MainWindow(bool unattended, QWidget* parent = nullptr);
+
+    void setActions(WindowActions actions) { m_actions = std::move(actions); }
+    bool unattended() const { return m_unattended; }
+
+    // Runs one call into the logic so that no exception reaches the event loop: a rule that ends
+    // the program ends it, any other failure is shown and the station carries on.
+    void guarded(const std::function<void()>& action);
+
+    void setStatus(const std::string& text) override;
+    std::string status() const override;
+    void setPortText(const std::string& text) override;
+    void setPartIndicator(int index, bool visible) override;
+    void setFieldSelectionIndicator(bool visible) override;
+    void setScanActivity(bool visible, const std::string& caption) override;
+    void setLastScan(const std::string& text) override;
+    bool option(platform::Option option) const override;
+    void setOption(platform::Option option, bool checked) override;
+    void hideEditorOption() override;
+    void setPollInterval(int milliseconds) override;
+    platform::MessageAnswer message(const std::string& text, platform::MessageIcon icon,
+                                    platform::MessageButtons buttons = platform::MessageButtons::Ok,
+                                    const std::string& title = {}) override;
+    void beep() override;
+
+signals:
+    void beeped();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls(QWidget& client);
+    void buildIndicators(QWidget& client);
+    void buildStatusBar(QWidget& client);
+    void buildMenus();
+    QCheckBox* addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
+                            platform::Option option);
+    QCheckBox* optionBox(platform::Option option) const;
+    QRect pixels(QRect twips) const;
+
+    void startEditing();
+    void endEditing();
+    void showIdle();
+    void showAbout();
+    void showNotAvailable(const QString& what);
+    [[noreturn]] void endProcess(int exitCode);
+
+    bool m_unattended;
+    WindowActions m_actions;
+    QPushButton* m_cmdEdit = nullptr;
+    QLineEdit* m_txtEtichetta = nullptr;
+    QPushButton* m_cmdEndEdit = nullptr;
+    QCheckBox* m_autoStart = nullptr;
+    QCheckBox* m_showEd = nullptr;
+    QCheckBox* m_overwrite = nullptr;
+    QCheckBox* m_aClear = nullptr;
+    QLabel* m_comDisplay = nullptr;
+    QLabel* m_dSpin = nullptr;
+    std::array<QLabel*, platform::kPartIndicatorCount> m_labId{};
+    QLabel* m_labelAfs = nullptr;
+    QLabel* m_lblCurSettings = nullptr;
+    QLabel* m_lblStatusBar = nullptr;
+    QTimer* m_timer1 = nullptr;
+};
+
+} // namespace quorlan::shell
