@@ -1,0 +1,224 @@
+#include "shell/station.h"
+
+#include "cnc/work_list_link.h"
+#include "config/comm_settings.h"
+#include "config/common.h"
+#include "config/configuration.h"
+#include "fieldsel/auto_field_selection.h"
+#include "platform/error.h"
+#include "platform/text.h"
+#include "scan/label_processor.h"
+#include "scan/label_state.h"
+#include "shell/scan_loop.h"
+
+#include <functional>
+
+namespace quorlan::shell {
+
+namespace {
+
+constexpr const char* kHelpFileName = "\\DRUMELI.HLP";
+constexpr int kListWaitStepMs = 100;
+
+// Start-up and manual entry hold the scan loop: scans keep being framed, and are dispatched when
+// the hold ends, never nested inside another label.
+class HoldGuard {
+public:
+    explicit HoldGuard(ScanLoop& loop) : m_loop(loop) { m_loop.hold(); }
+    ~HoldGuard() { m_loop.release(); }
+    HoldGuard(const HoldGuard&) = delete;
+    HoldGuard& operator=(const HoldGuard&) = delete;
+
+private:
+    ScanLoop& m_loop;
+};
+
+} // namespace
+
+struct Station::Parts {
+    Parts(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
+          cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
+          HostFolders folders, StationOptions options)
+        : view(view), pauser(pauser), port(port), control(control), prompt(prompt), paths(paths),
+          folders(std::move(folders)), options(std::move(options)),
+          settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
+          fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
+                                                settings, workList, fieldSelection, commandLineUpper},
+          labels(context, labelState, fieldCodes), scanLoop(port, view, routes()) {}
+
+    ScanRoutes routes() {
+        ScanRoutes result;
+        result.processLabel = [this](const std::string& text) { return labels.ProcessLabel(text); };
+        result.reopenPort = [this] { return reopenPort(); };
+        return result;
+    }
+
+    bool reopenPort() {
+        if (!portWanted) {
+            return false;
+        }
+        try {
+            port.open(settings.CommPort, settings.CommSettings);
+            return true;
+        } catch (const platform::StationError&) {
+            return false;
+        }
+    }
+
+    // An error in a start-up step is reported and start-up goes on with the next step.
+    void startupStep(const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const platform::StationError& error) {
+            config::showUnexpectedError(view, error);
+        }
+    }
+
+    // The control may need a while before it hands out its work list. The wait keeps the window
+    // alive, and gives up after a bounded time rather than hanging the station.
+    bool waitForWorkList() {
+        const auto deadline = std::chrono::steady_clock::now() + options.listWait;
+        while (true) {
+            auto& application = workList.application();
+            if (!application) {
+                throw platform::StationError(platform::errc::kObjectNotSet);
+            }
+            if (auto list = application->NewList()) {
+                workList.workList() = std::move(list);
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                view.message("Koridan Connection Failed!", platform::MessageIcon::Critical,
+                             platform::MessageButtons::Ok, "ERROR");
+                return false;
+            }
+            pauser.pauseMilliseconds(kListWaitStepMs);
+        }
+    }
+
+    void store(const CommChoice& choice) {
+        settings.CommPort = static_cast<std::int16_t>(choice.port);
+        settings.CommSettings = choice.settings;
+        config::SaveCommSettings(settings, settingsFile);
+    }
+
+    platform::StationView& view;
+    platform::Pauser& pauser;
+    platform::SerialPort& port;
+    cnc::ControlFactory& control;
+    PortSettingsPrompt& prompt;
+    const platform::PathMapper& paths;
+    HostFolders folders;
+    StationOptions options;
+
+    config::StationSettings settings;
+    config::SettingsFile settingsFile;
+    std::string commandLineUpper;
+    std::string helpFile;
+    bool portWanted = false;
+    cnc::WorkListLink workList;
+    fieldsel::AutoFieldSelection fieldSelection;
+    scan::FieldCodeTable fieldCodes;
+    scan::LabelState labelState;
+    scan::ScanContext context;
+    scan::LabelProcessor labels;
+    ScanLoop scanLoop;
+};
+
+Station::Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
+                 cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
+                 HostFolders folders, StationOptions options)
+    : m_parts(std::make_unique<Parts>(view, pauser, port, control, prompt, paths, std::move(folders),
+                                      std::move(options))) {}
+
+Station::~Station() = default;
+
+bool Station::start() {
+    Parts& p = *m_parts;
+    HoldGuard hold(p.scanLoop);
+    if (config::LoadConfiguration(p.settings, p.view, p.paths, p.folders.programFolder, p.folders.windowsDirectory)) {
+        openCommPort();
+    }
+    p.workList.setListPath(p.settings.ListPath);
+    p.startupStep([&] { p.helpFile = p.folders.programFolder + kHelpFileName; });
+    p.startupStep([&] { p.workList.application() = p.control.createApplication(); });
+    p.startupStep([&] {
+        p.commandLineUpper = platform::toUpper(p.options.commandLine);
+        p.workList.setCommandLineUpper(p.commandLineUpper);
+    });
+    bool connected = true;
+    if (!platform::contains(p.commandLineUpper, "NOAPP")) {
+        p.startupStep([&] { connected = p.waitForWorkList(); });
+    }
+    if (!connected) {
+        return false;
+    }
+    p.labelState.FirstScan = true;
+    return true;
+}
+
+void Station::tick() {
+    m_parts->scanLoop.tick();
+}
+
+bool Station::processLabel(const std::string& text) {
+    Parts& p = *m_parts;
+    if (p.scanLoop.busy()) {
+        // Pressed while a scan is being handed over: the label would interleave with it.
+        p.view.setStatus("Busy with a scan; press OK again in a moment.");
+        return false;
+    }
+    HoldGuard hold(p.scanLoop);
+    return p.labels.ProcessLabel(text);
+}
+
+void Station::optionChanged(platform::Option option, bool checked) {
+    config::SaveOption(m_parts->settingsFile, option, checked);
+}
+
+bool Station::openCommPort() {
+    Parts& p = *m_parts;
+    while (!config::OpenCommPort(p.settings, p.port, p.view)) {
+        const auto choice = p.prompt.askPortSettings(p.settings);
+        if (!choice) {
+            p.portWanted = false;
+            return false;
+        }
+        p.store(*choice);
+    }
+    p.portWanted = true;
+    return true;
+}
+
+bool Station::applyCommSettings(const CommChoice& choice) {
+    m_parts->store(choice);
+    return openCommPort();
+}
+
+std::string Station::deviceForPort(int port) {
+    if (port < 1) {
+        return {};
+    }
+    const std::string configured =
+        m_parts->settingsFile.getString("CommDevice" + std::to_string(port), "", config::kStringBufferSize);
+    return configured.empty() ? "/dev/ttyS" + std::to_string(port - 1) : configured;
+}
+
+config::StationSettings& Station::settings() {
+    return m_parts->settings;
+}
+
+const std::string& Station::commandLineUpper() const {
+    return m_parts->commandLineUpper;
+}
+
+void Station::shutdown() {
+    Parts& p = *m_parts;
+    if (p.port.isOpen()) {
+        p.port.close();
+    }
+    p.portWanted = false;
+    p.workList.release();
+}
+
+} // namespace quorlan::shell
