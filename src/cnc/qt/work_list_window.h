@@ -1,0 +1,33 @@
+// The simulated control's "Work List" window: its rows as a table with the executing row marked,
+// shown while the list is visible. It also drives the simulated run.
+#pragma once
+
+#include <QWidget>
+
+class QTableWidget;
+class QTimer;
+
+namespace quorlan::cnc {
+
+class Simulator;
+
+class WorkListWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // stepMilliseconds: how long each row of a run executes.
+    explicit WorkListWindow(Simulator& simulator, int stepMilliseconds = 1000, QWidget* parent = nullptr);
+    ~WorkListWindow() override;
+
+    WorkListWindow(const WorkListWindow&) = delete;
+    WorkListWindow& operator=(const WorkListWindow&) = delete;
+
+private:
+    void refresh();
+    void markExecutingRow();
+
+    Simulator& m_simulator;
+    QTableWidget* m_table;
+    QTimer* m_runTimer;
+};
+
+} // namespace quorlan::cnc

@@ -1,0 +1,38 @@
+#include "shell/qt/station_binding.h"
+
+#include "config/qt/settings_dialog.h"
+
+namespace quorlan::shell {
+
+SettingsDialogPrompt::SettingsDialogPrompt(MainWindow& window, const platform::SerialPort& port)
+    : m_window(window), m_port(port) {}
+
+std::optional<CommChoice> SettingsDialogPrompt::askPortSettings(const config::StationSettings& current) {
+    if (m_window.unattended()) {
+        return std::nullopt;
+    }
+    const auto selection = config::askCommSettings(
+        m_state, current, [this](int port) { return m_port.deviceName(port); }, &m_window);
+    if (!selection) {
+        return std::nullopt;
+    }
+    return CommChoice{selection->port, selection->settings};
+}
+
+WindowActions stationActions(Station& station, PortSettingsPrompt& prompt) {
+    WindowActions actions;
+    actions.tick = [&station] { station.tick(); };
+    actions.processLabel = [&station](const std::string& label) { return station.processLabel(label); };
+    actions.optionChanged = [&station](platform::Option option, bool checked) {
+        station.optionChanged(option, checked);
+    };
+    actions.commSettings = [&station, &prompt] {
+        if (const auto choice = prompt.askPortSettings(station.settings())) {
+            station.applyCommSettings(*choice);
+        }
+    };
+    actions.shutdown = [&station] { station.shutdown(); };
+    return actions;
+}
+
+} // namespace quorlan::shell
