@@ -2,43 +2,56 @@
 // program name) and what it does.
 #pragma once
 
-#include "cnc/work_list_link.h"
-#include "config/station_settings.h"
-#include "fieldsel/field_selector.h"
-#include "platform/path_mapper.h"
-#include "platform/pauser.h"
-#include "platform/serial_port.h"
-#include "platform/view.h"
+#include "scan/handover.h"
 #include "scan/label_state.h"
+#include "scan/scan_context.h"
 
+#include <optional>
 #include <string>
 
 namespace quorlan::scan {
 
-// Everything a scan reaches outside the label state. Owned by start-up, lives for the run.
-struct ScanContext {
-    platform::StationView& view;
-    platform::Pauser& pauser;
-    platform::SerialPort& port;
-    const platform::PathMapper& paths;
-    const config::StationSettings& settings;
-    cnc::WorkListLink& workList;
-    fieldsel::FieldSelector& fieldSelector;
-    const std::string& commandLineUpper;
-};
-
-class LabelProcessor {
+class LabelProcessor final {
 public:
-    LabelProcessor(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes);
+    LabelProcessor(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes,
+                   EditorLauncher launchEditor = {});
 
     // True when the label was accepted.
     bool ProcessLabel(const std::string& text);
 
 private:
+    // Chooses the closing status of a label that did not complete its set.
+    enum class Outcome { FormatError, RunFieldNotSelected, Accepted };
+
+    struct Scan {
+        std::string text; // the working copy, shortened as its parts are read
+        char partCount = '\0';
+        Outcome outcome = Outcome::FormatError;
+        bool result = false;
+    };
+
+    void clearOnFirstScan();
+    bool runControlLabel(const std::string& text);
+    void clearLabelOrList();
+    bool runFieldCodeLabel(const std::string& text);
+    // Each returns ProcessLabel's result when the label ends there, nothing when the set goes on
+    // to the completion test.
+    std::optional<bool> readPlainLabel(Scan& scan);
+    std::optional<bool> readPartLabel(Scan& scan);
+    bool loadList(const std::string& listName);
+    void readProgramPart(std::string& content);
+    void readWords(const std::string& content, std::initializer_list<std::string*> targets);
+    void applyDefaultField(Scan& scan);
+    void dropPartialSet();
+    void writeCsvRecord();
+    bool refuseProgramName(const std::string& name);
+    bool conclude(const Scan& scan);
+
     ScanContext& m_context;
     LabelState& m_state;
     const FieldCodeTable& m_fieldCodes;
     WordSplitter m_words;
+    LabelHandover m_handover;
 };
 
 } // namespace quorlan::scan

@@ -1,0 +1,152 @@
+#include "scan/handover.h"
+
+#include "cnc/program_file.h"
+#include "config/common.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorlan::scan {
+
+namespace {
+
+namespace mode = fieldsel::mode;
+
+constexpr const char* kAutomaticBoth = "&";
+
+// A single as the station reads a dimension; absurd sizes saturate instead of overflowing.
+float singleValue(const std::string& text) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(platform::numericValue(text), -kMax, kMax));
+}
+
+Dimensions dimensionsOf(const LabelState& state) {
+    return {singleValue(state.DimX), singleValue(state.DimY), singleValue(state.DimZ)};
+}
+
+void fillIfZero(std::string& dimension, float fromFile) {
+    if (platform::numericValue(dimension) == 0.0) {
+        dimension = platform::trimBlanks(platform::formatSingle(fromFile));
+    }
+}
+
+} // namespace
+
+void hidePartIndicators(platform::StationView& view) {
+    for (int index = 0; index < platform::kPartIndicatorCount; ++index) {
+        view.setPartIndicator(index, false);
+    }
+}
+
+LabelHandover::LabelHandover(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes,
+                             EditorLauncher launchEditor)
+    : m_context(context), m_state(state), m_fieldCodes(fieldCodes), m_launchEditor(std::move(launchEditor)) {}
+
+Dimensions LabelHandover::CompleteDimensions() {
+    Dimensions found = dimensionsOf(m_state);
+    if (found.x == 0 || found.y == 0 || found.z == 0) {
+        cnc::CheckProgramFile(m_context.settings.GCodePath, m_state.ProgramName, m_context.paths, m_context.view,
+                              found.x, found.y, found.z, m_state.ProgramComment);
+        fillIfZero(m_state.DimX, found.x);
+        fillIfZero(m_state.DimY, found.y);
+        fillIfZero(m_state.DimZ, found.z);
+    }
+    return dimensionsOf(m_state);
+}
+
+void LabelHandover::FinishLabel(HandoverForm form, const Dimensions& dimensions) {
+    bool handedOver = false;
+    try {
+        handedOver = handOver(form, dimensions);
+    } catch (...) {
+        settle(false);
+        throw;
+    }
+    settle(handedOver);
+}
+
+bool LabelHandover::handOver(HandoverForm form, const Dimensions& dimensions) {
+    if (form == HandoverForm::Label) {
+        if (m_context.view.option(platform::Option::AutoClear)) {
+            m_context.workList.ClearWorkList();
+        }
+    } else {
+        m_state.ListComment = platform::trimBlanks(m_state.ProgramComment);
+    }
+    if (!m_context.fieldSelector.DetectMirrorTrigger(m_state.ProgramName, m_state.ProgramComment, m_state.FieldCode)) {
+        return SubmitListLine(form, dimensions);
+    }
+    m_state.FieldCode = kAutomaticBoth;
+    if (!SubmitListLine(form, dimensions)) {
+        return false;
+    }
+    m_state.FieldCode = kAutomaticBoth;
+    return SubmitListLine(form, dimensions);
+}
+
+bool LabelHandover::SubmitListLine(HandoverForm form, const Dimensions& dimensions) {
+    chooseField(dimensions);
+    m_context.view.setStatus("Adding to Barcode data to List.");
+    const bool added = m_context.workList.ConnectListManager(BuildListLine(m_state, m_fieldCodes));
+    if (added && m_context.view.option(platform::Option::AutoStart)) {
+        m_context.workList.StartWorkList();
+    }
+    m_state.FieldCode.clear();
+    m_state.FieldPreset = false;
+    if (added && form == HandoverForm::Label && m_context.port.isOpen()) {
+        m_context.port.write("ACK\r");
+    }
+    return added;
+}
+
+void LabelHandover::chooseField(const Dimensions& dimensions) {
+    const char first = m_state.FieldCode.empty() ? 'P' : m_state.FieldCode.front();
+    switch (first) {
+    case '&':
+        chooseAutomatically(mode::kAlternating, dimensions);
+        break;
+    case 'P':
+        chooseAutomatically(mode::kNormal, dimensions);
+        break;
+    case 'W':
+        chooseAutomatically(mode::kMirrored, dimensions);
+        break;
+    case 'N':
+    case 'S':
+    case 'A':
+    case 'T':
+    case 'R':
+    case 'M':
+        m_context.fieldSelector.SelectMachineField(mode::kExplicitField, 0, 0, m_state.FieldCode);
+        break;
+    default: // an explicit code the selection does not know, such as a blank
+        break;
+    }
+}
+
+void LabelHandover::chooseAutomatically(std::int16_t mode, const Dimensions& dimensions) {
+    m_context.view.setFieldSelectionIndicator(true);
+    m_state.FieldCode = m_context.fieldSelector.SelectMachineField(mode, dimensions.x, dimensions.y, m_state.FieldCode);
+}
+
+void LabelHandover::settle(bool handedOver) {
+    if (handedOver) {
+        platform::pauseSeconds(m_context.pauser, config::kLabelPauseSeconds);
+        config::ShowReady(m_context.view, m_context.pauser);
+    }
+    hidePartIndicators(m_context.view);
+    if (handedOver) {
+        m_state.LastProgramName = platform::trimBlanks(m_state.ProgramName);
+        m_state.LastProgramComment = platform::trimBlanks(m_state.ProgramComment);
+        if (m_context.view.option(platform::Option::ShowEditor) && m_launchEditor) {
+            m_launchEditor(m_state.ProgramName);
+        }
+    }
+    // A label that failed half-way must not hand its field to the next one.
+    m_state.FieldPreset = false;
+    ResetLabelState(m_state);
+    m_context.view.setFieldSelectionIndicator(false);
+}
+
+} // namespace quorlan::scan
