@@ -1,0 +1,138 @@
+#include "cnc/simulator.h"
+#include "cnc/work_list_link.h"
+#include "fakes/fake_pauser.h"
+#include "fakes/fake_view.h"
+#include "platform/error.h"
+
+#include <algorithm>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace quorlan::cnc {
+namespace {
+
+using platform::MessageIcon;
+using platform::StationError;
+using ::testing::ElementsAre;
+
+const std::string kLine = "#161=FLANGE.CNC;#162= ;#164=1;#168=600;";
+
+class WorkListLinkTest : public ::testing::Test {
+protected:
+    WorkListLinkTest() : link(simulator, view, pauser) {
+        simulator.setJournal([this](const std::string& line) { journal.push_back(line); });
+    }
+
+    // Start-up as the station does it, then a clean journal for the test.
+    void startUp() {
+        link.application() = simulator.createApplication();
+        link.workList() = link.application()->NewList();
+        journal.clear();
+    }
+
+    Simulator simulator;
+    testing::FakeView view;
+    testing::FakePauser pauser;
+    WorkListLink link;
+    std::vector<std::string> journal;
+};
+
+TEST_F(WorkListLinkTest, clearWorkListIsSkippedOnlyWhenTheCommandLineHoldsNoapp) {
+    const struct {
+        const char* commandLineUpper;
+        bool clears;
+    } cases[] = {{"", true}, {"KEEP CSV", true}, {"NOAPP", false}, {"/X NOAPP CSV", false}, {"XNOAPPX", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLineUpper);
+        startUp();
+        link.setCommandLineUpper(c.commandLineUpper);
+        link.ClearWorkList();
+        link.StartWorkList();
+        const std::vector<std::string> expected =
+            c.clears ? std::vector<std::string>{"Clear", "StartList"} : std::vector<std::string>{"StartList"};
+        EXPECT_EQ(journal, expected);
+    }
+}
+
+TEST_F(WorkListLinkTest, lostListIsRecreatedShownAndClearedBeforeTheLineGoesAgain) {
+    startUp();
+    link.workList()->AddLine("#161=OLD.CNC;");
+    simulator.disconnectLists();
+    journal.clear();
+
+    EXPECT_TRUE(link.ConnectListManager(kLine));
+    EXPECT_THAT(journal, ElementsAre("AddLine " + kLine + " -> error 440", "CreateObject Koridan.ExeList",
+                                     "Visible True", "Clear", "AddLine " + kLine));
+    EXPECT_THAT(simulator.rows(), ElementsAre(kLine));
+    EXPECT_TRUE(simulator.listVisible());
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(WorkListLinkTest, missingListAfterNoappStartUpIsCreatedForTheFirstLine) {
+    link.application() = simulator.createApplication();
+    journal.clear();
+    EXPECT_TRUE(link.ConnectListManager(kLine));
+    EXPECT_THAT(journal, ElementsAre("CreateObject Koridan.ExeList", "Visible True", "Clear", "AddLine " + kLine));
+}
+
+TEST_F(WorkListLinkTest, listThatNeverTakesTheLineIsReportedAfterThreeAttempts) {
+    startUp();
+    for (int i = 0; i < 5; ++i) {
+        simulator.failNext("AddLine", platform::errc::kAutomation);
+    }
+    EXPECT_FALSE(link.ConnectListManager(kLine));
+
+    const auto attempts = std::count(journal.begin(), journal.end(), "AddLine " + kLine + " -> error 440");
+    EXPECT_EQ(attempts, WorkListLink::kAddAttempts);
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "CreateObject Koridan.ExeList"), 2);
+    const std::string text = "Work list not reachable: the line for FLANGE.CNC was not added.";
+    EXPECT_EQ(view.statusText, text);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, text);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(WorkListLinkTest, controlRefusingANewListReachesTheCaller) {
+    startUp();
+    simulator.failNext("AddLine", platform::errc::kAutomation);
+    simulator.failNext("CreateObject", platform::errc::kCannotCreateObject);
+    try {
+        link.ConnectListManager(kLine);
+        ADD_FAILURE() << "no error raised";
+    } catch (const StationError& error) {
+        EXPECT_EQ(error.number(), platform::errc::kCannotCreateObject);
+    }
+    EXPECT_TRUE(simulator.rows().empty());
+}
+
+TEST_F(WorkListLinkTest, failedListLoadShowsReadyAndDarkIndicatorsAndNamesOnlyAMissingFile) {
+    const struct {
+        int error;
+        std::vector<std::string> messages;
+    } cases[] = {{platform::errc::kFileNotFound, {"List File D:\\L\\JOB1.LST Not Found"}},
+                 {platform::errc::kPermissionDenied, {}}};
+    startUp();
+    link.setListPath("D:\\L\\");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        view.partIndicators.fill(true);
+        view.messages.clear();
+        pauser.pauses.clear();
+        simulator.failNext("OpenList", c.error);
+
+        EXPECT_FALSE(link.LoadListFile("JOB1"));
+        std::vector<std::string> texts;
+        for (const auto& message : view.messages) {
+            EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+            texts.push_back(message.text);
+        }
+        EXPECT_EQ(texts, c.messages);
+        EXPECT_THAT(pauser.pauses, ElementsAre(600));
+        EXPECT_EQ(view.statusText, "Ready.");
+        EXPECT_FALSE(view.anyPartIndicator());
+    }
+    EXPECT_EQ(journal.front(), "OpenList D:\\L\\JOB1.LST -> error 53");
+}
+
+} // namespace
+} // namespace quorlan::cnc
