@@ -1,13 +1,29 @@
 #include "platform/qt/single_instance.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <QFile>
+#include <unistd.h>
 
 namespace quorlan::platform {
 
+namespace {
+
+// $XDG_RUNTIME_DIR, else a private folder of this user's under the temporary folder.
+QString userRuntimeFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) {
+        return runtime;
+    }
+    const QString folder = QDir::temp().filePath(QStringLiteral("quorlan-runtime-%1").arg(::getuid()));
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+} // namespace
+
 SingleInstance::SingleInstance(const QString& name, const QString& runtimeFolder) {
-    const QString folder =
-        runtimeFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : runtimeFolder;
+    const QString folder = runtimeFolder.isEmpty() ? userRuntimeFolder() : runtimeFolder;
     m_path = QDir(folder).filePath(name + QStringLiteral(".lock"));
     m_lock = std::make_unique<QLockFile>(m_path);
     // Only a dead owner makes a lock stale; a long run must not lose its lock to age.

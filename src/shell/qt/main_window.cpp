@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -98,7 +97,7 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     buildIndicators(*client);
     buildStatusBar(*client);
     buildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
