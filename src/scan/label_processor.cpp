@@ -19,8 +19,8 @@ int digitValue(char c) {
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-// Part 1's program name: the whole content when no blank follows it, else the text before the
-// first blank with the program extension.
+// The program label's name: its whole content when no blank follows the name, else the text
+// before the first blank with the program extension.
 std::string partProgramName(const std::string& content) {
     const auto blank = content.find(' ');
     return blank == std::string::npos ? content : withProgramExtension(trimBlanks(content.substr(0, blank)));

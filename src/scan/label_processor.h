@@ -6,6 +6,7 @@
 #include "scan/label_state.h"
 #include "scan/scan_context.h"
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 

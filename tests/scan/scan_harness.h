@@ -1,21 +1,18 @@
-// A station around the scan logic for tests: recording window, pauses and scanner port, the
-// control simulator with its journal, a scripted field selector, and a temporary drive C:.
+// The scan logic inside a test station: recording window, pauses and port, the control simulator
+// with its journal, a scripted field selector, and a temporary drive C:.
 #pragma once
 
 #include "cnc/simulator.h"
-#include "cnc/work_list_link.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
-#include "fieldsel/field_selector.h"
 #include "scan/label_processor.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
-#include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace quorlan::testing {
 
@@ -24,35 +21,29 @@ public:
     struct Call {
         std::int16_t mode;
         float x;
-        float y;
         std::string fieldCode;
     };
 
     std::string defaultField() override { return defaultFieldCode; }
     fieldsel::MirrorSource mirrorSource() override { return source; }
     bool DetectMirrorTrigger(const std::string&, const std::string&, std::string& fieldCode) override {
-        if (!triggerSetsField.empty()) {
-            fieldCode = triggerSetsField;
-        }
+        fieldCode = triggerSetsField.value_or(fieldCode);
         return normalAndMirrored;
     }
-    std::string SelectMachineField(std::int16_t mode, float x, float y, const std::string& fieldCode) override {
-        calls.push_back({mode, x, y, fieldCode});
-        const auto choice = automaticChoice.find(mode);
-        return choice == automaticChoice.end() ? std::string() : choice->second;
+    std::string SelectMachineField(std::int16_t mode, float x, float, const std::string& fieldCode) override {
+        calls.push_back({mode, x, fieldCode});
+        return automaticChoice[mode];
     }
 
     std::string defaultFieldCode;
     fieldsel::MirrorSource source = fieldsel::MirrorSource::Barcode;
-    std::string triggerSetsField;
+    std::optional<std::string> triggerSetsField;
     bool normalAndMirrored = false;
-    // What the automatic modes choose.
-    std::map<std::int16_t, std::string> automaticChoice{
-        {fieldsel::mode::kNormal, "S1"}, {fieldsel::mode::kMirrored, "A1"}, {fieldsel::mode::kAlternating, "T1"}};
+    std::map<std::int16_t, std::string> automaticChoice{{0, "S1"}, {1, "A1"}, {8, "T1"}};
     std::vector<Call> calls;
 };
 
-// What the control received, with the window's state at that moment.
+// What reached the control, with the window's state at that moment.
 struct JournalEntry {
     std::string line;
     std::string status;
@@ -60,52 +51,15 @@ struct JournalEntry {
     bool automaticIndicator;
 };
 
-class TempDrive {
-public:
-    TempDrive() {
-        static int counter = 0;
-        root = std::filesystem::temp_directory_path() /
-               ("quorlan-scan-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-        std::filesystem::create_directories(root);
-    }
-    ~TempDrive() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
-    TempDrive(const TempDrive&) = delete;
-    TempDrive& operator=(const TempDrive&) = delete;
-
-    void write(const std::string& relative, const std::string& bytes) const {
-        const auto path = root / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& relative) const {
-        std::ifstream file(root / relative, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    }
-    bool exists(const std::string& relative) const { return std::filesystem::exists(root / relative); }
-
-    std::filesystem::path root;
-};
-
 class ScanHarness {
 public:
-    ScanHarness()
-        : paths([this](const std::string& name) -> std::optional<std::string> {
-              if (name == "QUORLAN_DRIVE_C") {
-                  return drive.root.string();
-              }
-              return std::nullopt;
-          }),
-          link(simulator, view, pauser), context{view,     pauser, port,     paths,
-                                                 settings, link,   selector, commandLineUpper} {
+    ScanHarness() {
+        for (const char* folder : {"PROG", "CSV", "OUT"}) {
+            std::filesystem::create_directories(root / folder);
+        }
         settings.GCodePath = "C:\\PROG\\";
         settings.CSVInPath = "C:\\CSV";
         settings.CSVOutPath = "C:\\OUT\\ALL.CSV";
-        std::filesystem::create_directories(drive.root / "PROG");
-        std::filesystem::create_directories(drive.root / "CSV");
-        std::filesystem::create_directories(drive.root / "OUT");
         port.opened = true;
         link.application() = simulator.createApplication();
         link.workList() = link.application()->NewList();
@@ -114,14 +68,13 @@ public:
         });
         ResetLabelState(state);
     }
+    ~ScanHarness() { std::filesystem::remove_all(root); }
 
-    std::vector<std::string> journalLines() const {
-        std::vector<std::string> lines;
-        for (const auto& entry : journal) {
-            lines.push_back(entry.line);
-        }
-        return lines;
+    static std::string testName() {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        return std::string(test->test_suite_name()) + "." + test->name();
     }
+
     // The lines the list took.
     std::vector<std::string> addedLines() const {
         std::vector<std::string> lines;
@@ -132,19 +85,29 @@ public:
         }
         return lines;
     }
-    void writeProgram(const std::string& name, const std::string& text) const { drive.write("PROG/" + name, text); }
+    void write(const std::string& relative, const std::string& bytes) const {
+        std::ofstream(root / relative, std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& relative) const {
+        std::ifstream file(root / relative, std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+    bool exists(const std::string& relative) const { return std::filesystem::exists(root / relative); }
 
-    TempDrive drive;
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("quorlan-scan-" + std::to_string(::getpid()) + "-" + testName());
     FakeView view;
     FakePauser pauser;
     FakeSerialPort port;
-    platform::PathMapper paths;
+    platform::PathMapper paths{[this](const std::string& name) {
+        return name == "QUORLAN_DRIVE_C" ? std::optional<std::string>(root.string()) : std::nullopt;
+    }};
     config::StationSettings settings;
     cnc::Simulator simulator;
-    cnc::WorkListLink link;
+    cnc::WorkListLink link{simulator, view, pauser};
     FakeFieldSelector selector;
     std::string commandLineUpper;
-    scan::ScanContext context;
+    scan::ScanContext context{view, pauser, port, paths, settings, link, selector, commandLineUpper};
     scan::LabelState state;
     scan::FieldCodeTable fieldCodes;
     scan::LabelProcessor processor{context, state, fieldCodes};
