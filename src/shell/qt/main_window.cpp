@@ -102,7 +102,10 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, [this] { guarded(m_actions.tick); });
+    // The tick runs as a queued call, not inside the timer's own event: Qt does not fire a timer
+    // again while its handler is running, and the scan loop relies on ticks that run nested in
+    // the pauses of a hand-over to keep reading the scanner.
+    connect(m_timer1, &QTimer::timeout, this, [this] { guarded(m_actions.tick); }, Qt::QueuedConnection);
     m_timer1->start();
 }
 

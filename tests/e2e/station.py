@@ -1,0 +1,175 @@
+"""Runs the real station executable unattended against a pseudo-terminal scanner and the
+built-in control simulator, for end-to-end tests."""
+
+import os
+import select
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+
+EXE = os.environ.get("QUORLAN_EXE", "build/src/quorlan")
+
+SETTINGS = """[KORVALDE]\r
+Settings=9600,N,8,1\r
+CommPort=1\r
+CommDevice1={device}\r
+CommPollTime={poll}\r
+GCodePath=C:\\PROGS\\\r
+ListPath=C:\\PROGS\\lsx\\\r
+CSVInPath=C:\\CSV\\\r
+CSVOutPath=C:\\OUT\\Quorlan.csv\r
+AutoStart= 0\r
+AutoClear= 0\r
+AutoSelSetting=3\r
+FieldCode_DFN=N\r
+"""
+
+
+class Station:
+    """A workspace (settings, program and CSV folders), a scanner line and a running station."""
+
+    def __init__(self, args=(), settings=True, poll=100, extra_settings=""):
+        self.root = tempfile.mkdtemp(prefix="quorlan-e2e-")
+        self.windows = os.path.join(self.root, "windows")
+        self.drive = os.path.join(self.root, "drive_c")
+        for folder in (self.windows, self.drive, self.path("PROGS", "lsx"), self.path("CSV"), self.path("OUT")):
+            os.makedirs(folder, exist_ok=True)
+        self.runtime = os.path.join(self.root, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        self.journal = os.path.join(self.root, "journal.log")
+        self.station_end = os.path.join(self.root, "station-port")
+        self.scanner_end = os.path.join(self.root, "scanner")
+        self.poll = poll
+        self.socat = subprocess.Popen(
+            ["socat", f"pty,raw,echo=0,link={self.station_end}", f"pty,raw,echo=0,link={self.scanner_end}"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._wait_for(lambda: os.path.exists(self.scanner_end) and os.path.exists(self.station_end), 5)
+        self.scanner = os.open(self.scanner_end, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        if settings:
+            self.write_settings(SETTINGS.format(device=self.station_end, poll=poll) + extra_settings)
+        self.args = list(args)
+        self.process = None
+        self.stdout_lines = []
+        self.stderr_lines = []
+        self.answers = b""
+        self.launched = []
+
+    def path(self, *parts):
+        return os.path.join(self.drive, *parts)
+
+    def env(self):
+        env = dict(os.environ)
+        env.update({
+            "QUORLAN_WINDIR": self.windows,
+            "QUORLAN_DRIVE_C": self.drive,
+            "XDG_RUNTIME_DIR": self.runtime,
+            "XDG_CONFIG_HOME": os.path.join(self.root, "config"),
+            "XDG_DATA_HOME": os.path.join(self.root, "data"),
+            "QT_QPA_PLATFORM": "offscreen",
+        })
+        env.pop("QUORLAN_CNC_JOURNAL", None)
+        return env
+
+    def write_settings(self, text):
+        with open(os.path.join(self.windows, "QZT.INI"), "w", newline="") as f:
+            f.write(text)
+
+    def write_file(self, relative, text):
+        target = self.path(*relative.split("/"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "w", newline="") as f:
+            f.write(text)
+
+    def start(self, wait_ready=True):
+        self.process = self.launch(self.args)
+        if wait_ready:
+            self.wait_stdout(lambda line: line.startswith("COM"), 20)
+        return self
+
+    def launch(self, args):
+        process = subprocess.Popen([EXE, "--unattended", "--cnc-journal", self.journal, *args], env=self.env(),
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.launched.append(process)
+        self._collect(process.stdout, self.stdout_lines)
+        self._collect(process.stderr, self.stderr_lines)
+        return process
+
+    @staticmethod
+    def _collect(stream, lines):
+        def pump():
+            for raw in stream:
+                lines.append(raw.decode("cp1252", "replace").rstrip("\r\n"))
+        threading.Thread(target=pump, daemon=True).start()
+
+    def scan(self, text, quiet_ticks=3):
+        """Writes one scan as the scanner does, then stays quiet for some poll ticks."""
+        data = text.encode("cp1252") if isinstance(text, str) else text
+        os.write(self.scanner, data)
+        time.sleep(quiet_ticks * self.poll / 1000.0)
+
+    def read_answers(self, seconds=0.0):
+        deadline = time.time() + seconds
+        while True:
+            ready, _, _ = select.select([self.scanner], [], [], max(0.0, deadline - time.time()))
+            if ready:
+                try:
+                    self.answers += os.read(self.scanner, 4096)
+                except BlockingIOError:
+                    pass
+            if time.time() >= deadline:
+                return self.answers
+
+    def journal_lines(self):
+        if not os.path.exists(self.journal):
+            return []
+        with open(self.journal, encoding="cp1252") as f:
+            return [line.rstrip("\r\n") for line in f]
+
+    def journal_calls(self, name):
+        return [line for line in self.journal_lines() if line == name or line.startswith(name + " ")]
+
+    def wait_journal(self, predicate, seconds):
+        return self._wait_for(lambda: predicate(self.journal_lines()), seconds)
+
+    def wait_stdout(self, predicate, seconds):
+        def seen():
+            return any(predicate(line) for line in list(self.stdout_lines))
+        if not self._wait_for(seen, seconds):
+            raise AssertionError(f"not seen on stdout within {seconds}s; stdout={self.stdout_lines}"
+                                 f" stderr={self.stderr_lines}")
+
+    @staticmethod
+    def _wait_for(condition, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if condition():
+                return True
+            time.sleep(0.05)
+        return condition()
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        for process in self.launched:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            process.stdout.close()
+            process.stderr.close()
+        os.close(self.scanner)
+        self.socat.terminate()
+        self.socat.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
