@@ -83,7 +83,8 @@ int main(int argc, char* argv[]) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    const shell::LaunchOptions launch = parseLaunchOptions(arguments, qEnvironmentVariable("QUORLAN_CNC_JOURNAL"));
+    const shell::LaunchOptions launch =
+        shell::parseLaunchOptions(arguments, qEnvironmentVariable("QUORLAN_CNC_JOURNAL"));
     for (const QString& problem : launch.problems) {
         warn(problem);
     }

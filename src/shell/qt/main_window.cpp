@@ -105,7 +105,8 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     // The tick runs as a queued call, not inside the timer's own event: Qt does not fire a timer
     // again while its handler is running, and the scan loop relies on ticks that run nested in
     // the pauses of a hand-over to keep reading the scanner.
-    connect(m_timer1, &QTimer::timeout, this, [this] { guarded(m_actions.tick); }, Qt::QueuedConnection);
+    connect(
+        m_timer1, &QTimer::timeout, this, [this] { guarded(m_actions.tick); }, Qt::QueuedConnection);
     m_timer1->start();
 }
 
@@ -297,6 +298,15 @@ void MainWindow::showAbout() {
 
 void MainWindow::showNotAvailable(const QString& what) {
     message(toCp1252(what + QStringLiteral(" is not available yet.")), MessageIcon::Information);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    // Whoever watches an unattended station learns it is up from the status line it starts with.
+    if (m_unattended && !m_shownOnce) {
+        m_shownOnce = true;
+        writeLine(stdout, m_lblStatusBar->text());
+    }
+    QMainWindow::showEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

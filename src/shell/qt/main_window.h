@@ -61,6 +61,7 @@ signals:
     void beeped();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -81,6 +82,7 @@ private:
     [[noreturn]] void endProcess(int exitCode);
 
     bool m_unattended;
+    bool m_shownOnce = false;
     WindowActions m_actions;
     QPushButton* m_cmdEdit = nullptr;
     QLineEdit* m_txtEtichetta = nullptr;
