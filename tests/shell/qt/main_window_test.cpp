@@ -30,6 +30,7 @@ private slots:
     void failingProcessingIsReportedAndTheWindowCarriesOn();
     void optionBoxesReportEveryChange();
     void hiddenEditorOptionGivesItsPlaceToAutoStart();
+    void closingLetsGoOfPortAndControl();
 
 private:
     template <typename T> T* find(const char* name) const {
@@ -213,6 +214,15 @@ void MainWindowTest::hiddenEditorOptionGivesItsPlaceToAutoStart() {
     m_window->hideEditorOption();
     QVERIFY(!find<QCheckBox>("ShowEd")->isVisible());
     QCOMPARE(find<QCheckBox>("AutoStart")->y(), editorTop);
+}
+
+void MainWindowTest::closingLetsGoOfPortAndControl() {
+    int shutdowns = 0;
+    WindowActions actions;
+    actions.shutdown = [&] { ++shutdowns; };
+    m_window->setActions(std::move(actions));
+    QVERIFY(m_window->close());
+    QCOMPARE(shutdowns, 1);
 }
 
 QTEST_MAIN(MainWindowTest)
