@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -92,6 +94,10 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     setWindowTitle(kApplicationTitle);
     auto* client = new QWidget(this);
     client->setFixedSize(pixels(QRect(0, 0, 7380, 3330)).size());
+    // The controls' fixed places were measured for an 8-point sans-serif face.
+    QFont font = client->font();
+    font.setPointSize(8);
+    client->setFont(font);
     setCentralWidget(client);
     buildControls(*client);
     buildIndicators(*client);
@@ -146,9 +152,7 @@ void MainWindow::buildControls(QWidget& client) {
     m_comDisplay = addLabel(client, "ComDisplay", "");
     m_comDisplay->setGeometry(pixels({3480, 600, 3255, 255}));
     m_comDisplay->hide();
-    m_showEd = new QCheckBox(QStringLiteral("Show Program in Editor"), &client);
-    m_showEd->setObjectName(QStringLiteral("ShowEd"));
-    m_showEd->setGeometry(pixels({1080, 960, 2055, 255}));
+    m_showEd = addCheckBox(client, "ShowEd", "Show Program in Editor", {1080, 960, 2055, 255}, false);
     addLabel(client, "ExLab", "")->setGeometry(pixels({3480, 960, 3255, 255}));
     m_overwrite = addOptionBox(client, "Overwrite", "Overwrite Existing Programs With Program From 2D Barcode",
                                {1080, 1320, 4695, 255}, true, Option::Overwrite);
@@ -156,12 +160,19 @@ void MainWindow::buildControls(QWidget& client) {
         addOptionBox(client, "AClear", "Automatic Clear on Scan", {1080, 1680, 4695, 255}, false, Option::AutoClear);
 }
 
-QCheckBox* MainWindow::addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
-                                    Option option) {
+QCheckBox* MainWindow::addCheckBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), &client);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(pixels(twips));
+    // Faces here run wider than the ones the places were measured with: never cut a caption.
+    box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
     box->setChecked(checked);
+    return box;
+}
+
+QCheckBox* MainWindow::addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
+                                    Option option) {
+    QCheckBox* box = addCheckBox(client, name, caption, twips, checked);
     // Every change of state is stored at once, also one made by the logic.
     connect(box, &QCheckBox::toggled, this, [this, option](bool state) {
         if (m_actions.optionChanged) {

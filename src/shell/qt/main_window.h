@@ -69,6 +69,7 @@ private:
     void buildIndicators(QWidget& client);
     void buildStatusBar(QWidget& client);
     void buildMenus();
+    QCheckBox* addCheckBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked);
     QCheckBox* addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
                             platform::Option option);
     QCheckBox* optionBox(platform::Option option) const;
