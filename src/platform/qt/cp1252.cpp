@@ -1,7 +1,6 @@
 #include "platform/qt/cp1252.h"
 
 #include <QList>
-
 #include <array>
 
 namespace quorlan::platform {

@@ -5,6 +5,8 @@
 #include "platform/qt/port_diagnosis.h"
 
 #include <QFile>
+#include <algorithm>
+#include <climits>
 
 namespace quorlan::platform {
 
