@@ -75,7 +75,8 @@ bool isGCodeStart(const std::string& upperLine) {
 } // namespace
 
 bool isSafeProgramName(std::string_view programName) {
-    static constexpr std::string_view kRefused("/\\:\0", 4);
+    // Wildcards too: no file may be named with them, and they would make the name match others.
+    static constexpr std::string_view kRefused("/\\:*?\0", 6);
     const std::string trimmed = platform::trimBlanks(programName);
     return !trimmed.empty() && trimmed != "." && programName.find_first_of(kRefused) == std::string_view::npos &&
            !platform::contains(programName, "..");

@@ -55,13 +55,13 @@ struct FieldSelectionSettings {
     FieldSlot& slot(std::string_view code);
     const FieldSlot& slot(std::string_view code) const;
 
-    // The specification of the selected source and mode; none with the source "Barcode".
+    // The trigger of the selected source and mode; none with the source "Barcode".
     TriggerSpec* activeTrigger();
     int layoutWidth() const;
     int largestPosition() const; // for the editor's characters
 
-    void GetAutoSel(); // editor -> active specification, and the source's mode
-    void SetAutoSel(); // active specification -> editor
+    void GetAutoSel(); // editor -> active trigger, and the source's mode
+    void SetAutoSel(); // active trigger -> editor
 
     void load(platform::ProfileSection& section);
     void save(platform::ProfileSection& section);

@@ -21,8 +21,9 @@ TEST(ProgramName, onlyNamesInsideTheFolderAreSafe) {
     for (const char* safe : {"FLANGE.CNC", "A B.CNC", "PART7%", ".HIDDEN"}) {
         EXPECT_TRUE(isSafeProgramName(safe)) << safe;
     }
-    for (const std::string& unsafe : std::vector<std::string>{"../X.CNC", "A/B.CNC", "A\\B.CNC", "C:X.CNC", "..", ".",
-                                                              "", "   ", "X..CNC", std::string("A\0B", 3)}) {
+    for (const std::string& unsafe :
+         std::vector<std::string>{"../X.CNC", "A/B.CNC", "A\\B.CNC", "C:X.CNC", "..", ".", "", "   ", "X..CNC",
+                                  "P*.CNC", "P?.CNC", std::string("A\0B", 3)}) {
         EXPECT_FALSE(isSafeProgramName(unsafe)) << unsafe;
     }
 }

@@ -40,7 +40,7 @@ TEST(FieldSelectionSettings, readSetting_treatsMarkerAsMissingAndCutsAtNul) {
     }
 }
 
-// Read through a specification that is not active, so the editor does not adjust its position.
+// Read through a trigger that is not active, so the editor does not adjust its position.
 TEST(FieldSelectionSettings, numbersRoundHalvesToEvenAndClampSwitchesAreNonzero) {
     const struct {
         const char* text;

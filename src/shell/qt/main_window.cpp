@@ -108,6 +108,8 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(1000);
+    // Scans are framed by counting quiet ticks, so ticks should come when they are due.
+    m_timer1->setTimerType(Qt::PreciseTimer);
     // The tick runs as a queued call, not inside the timer's own event: Qt does not fire a timer
     // again while its handler is running, and the scan loop relies on ticks that run nested in
     // the pauses of a hand-over to keep reading the scanner.
@@ -399,7 +401,9 @@ MessageAnswer MainWindow::message(const std::string& text, MessageIcon icon, Mes
     const auto choices = buttonsOf(buttons);
     if (m_unattended) {
         writeLine(stderr, caption + QStringLiteral(": ") + fromCp1252(text));
-        return choices.front().second;
+        // A question with a way out ("Insert Disk", "Unformatted Disk") takes it: repeating the
+        // same attempt with nobody to change the disk would only loop.
+        return choices.size() > 1 ? choices.back().second : choices.front().second;
     }
     QMessageBox box(toQt(icon), caption, fromCp1252(text), QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
