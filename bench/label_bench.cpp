@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -61,12 +62,13 @@ public:
     std::string SelectMachineField(std::int16_t, float, float, const std::string&) override { return {}; }
 };
 
-// The station as start-up puts it together, with empty program and CSV folders: a label looks for
-// its program's CSV and program files, as it always does.
+// The station as start-up puts it together: the program folder holds the label's program, whose
+// dimensions the line takes, and the CSV folder has no file for it, as on most stations.
 struct BenchStation {
     BenchStation() {
         std::filesystem::create_directories(root / "programs");
         std::filesystem::create_directories(root / "csv");
+        std::ofstream(root / "programs" / "FLANGE.CNC") << "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n";
         settings.GCodePath = (root / "programs").string() + "/";
         settings.CSVInPath = (root / "csv").string();
         settings.CSVOutPath = (root / "all.csv").string();

@@ -105,6 +105,31 @@ std::optional<std::string> existingName(const std::string& folder, const std::st
     return *std::min_element(matches.begin(), matches.end());
 }
 
+bool existsAsWritten(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+std::string joinedAll(std::string folder, const std::vector<std::string>& components, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        folder = joined(folder, components[i]);
+    }
+    return folder;
+}
+
+// How many leading components exist exactly as written. Most paths do, or all but their file
+// name does: one or two looks settle those without listing any folder.
+std::size_t exactPrefix(const std::string& root, const std::vector<std::string>& components) {
+    const std::size_t count = components.size();
+    if (existsAsWritten(joinedAll(root, components, count))) {
+        return count;
+    }
+    if (count > 1 && existsAsWritten(joinedAll(root, components, count - 1))) {
+        return count - 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 PathMapper::PathMapper() : PathMapper(processEnvironment) {}
@@ -123,11 +148,13 @@ std::string PathMapper::toLocal(std::string_view windowsPath) const {
         local = path.starts_with('/') ? "/" : "";
         components = componentsOf(path);
     }
+    const std::size_t exact = exactPrefix(local, components);
+    local = joinedAll(local, components, exact);
     bool exists = true;
-    for (const auto& component : components) {
-        const auto name = exists ? existingName(local, component) : std::nullopt;
+    for (std::size_t i = exact; i < components.size(); ++i) {
+        const auto name = exists ? existingName(local, components[i]) : std::nullopt;
         exists = name.has_value();
-        local = joined(local, name.value_or(component));
+        local = joined(local, name.value_or(components[i]));
     }
     if (path.ends_with('/') && !local.ends_with('/')) {
         local += '/';
