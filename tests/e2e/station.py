@@ -146,7 +146,7 @@ class Station:
         while time.time() < deadline:
             if condition():
                 return True
-            time.sleep(0.05)
+            time.sleep(0.01)
         return condition()
 
     def stop(self):
