@@ -31,8 +31,7 @@ public:
                                      std::string& fieldCode) = 0;
     // The chosen slot's field code in modes 0, 1, 8; empty in modes 6 and 7, which only record
     // the explicit field (whose first letter is taken from fieldCode).
-    virtual std::string SelectMachineField(std::int16_t mode, float dimX, float dimY,
-                                           const std::string& fieldCode) = 0;
+    virtual std::string SelectMachineField(std::int16_t mode, float dimX, float dimY, const std::string& fieldCode) = 0;
 };
 
 } // namespace quorlan::fieldsel

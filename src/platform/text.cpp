@@ -43,9 +43,13 @@ std::string toUpper(std::string_view text) {
     return result;
 }
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -53,7 +57,9 @@ bool endsWith(std::string_view text, std::string_view suffix) {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the number at the start of text (sign, digits, point, exponent), 0 when none.
 std::size_t numberLength(std::string_view text) {

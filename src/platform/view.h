@@ -46,8 +46,8 @@ public:
     // A message box, titled with the application title unless another title is given.
     // Unattended, nobody answers: a plain message is acknowledged, a question takes its way out
     // (Cancel), so a failing disk cannot keep the station asking.
-    virtual MessageAnswer message(const std::string& text, MessageIcon icon, MessageButtons buttons = MessageButtons::Ok,
-                                  const std::string& title = {}) = 0;
+    virtual MessageAnswer message(const std::string& text, MessageIcon icon,
+                                  MessageButtons buttons = MessageButtons::Ok, const std::string& title = {}) = 0;
     virtual void beep() = 0;
 };
 

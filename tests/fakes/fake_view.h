@@ -26,7 +26,9 @@ public:
     }
     std::string status() const override { return statusText; }
     void setPortText(const std::string& text) override { portText = text; }
-    void setPartIndicator(int index, bool visible) override { partIndicators.at(static_cast<std::size_t>(index)) = visible; }
+    void setPartIndicator(int index, bool visible) override {
+        partIndicators.at(static_cast<std::size_t>(index)) = visible;
+    }
     void setFieldSelectionIndicator(bool visible) override { fieldSelectionIndicator = visible; }
     void setScanActivity(bool visible, const std::string& caption) override {
         scanActivityVisible = visible;
