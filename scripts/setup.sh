@@ -29,6 +29,12 @@ quorlan_build() {
     done
     [ $# -gt 0 ] && shift
     targets=("$@")
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
-    cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}
+    echo "Building in $dir (log: $dir/build.log) ..."
+    mkdir -p "$dir"
+    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" &&
+        cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}; } >"$dir/build.log" 2>&1; then
+        tail -n 60 "$dir/build.log"
+        echo "The build failed; the whole log is $dir/build.log." >&2
+        return 1
+    fi
 }

@@ -51,6 +51,8 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& jo
     for (qsizetype index = 0; index < arguments.size(); ++index) {
         if (arguments.at(index) == QStringLiteral("--unattended")) {
             options.unattended = true;
+        } else if (arguments.at(index) == QStringLiteral("--show-work-list")) {
+            options.showWorkList = true;
         } else if (takeValue(arguments, index, QStringLiteral("--cnc-journal"), value, options.problems)) {
             if (!value.isEmpty()) {
                 options.cncJournal = value;

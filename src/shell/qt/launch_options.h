@@ -10,7 +10,8 @@ namespace quorlan::shell {
 
 struct LaunchOptions {
     bool unattended = false;
-    QString cncJournal;                           // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
+    bool showWorkList = false; // --show-work-list: the simulated control's list window from the start
+    QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString commandLine;                          // the remaining arguments joined by blanks
     QStringList problems;                         // what could not be read, for the operator

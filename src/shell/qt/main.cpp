@@ -113,5 +113,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     window.show();
+    // The real control keeps its list on screen beside the station; the demo shows the same.
+    if (launch.showWorkList) {
+        workList.show();
+    }
     return QApplication::exec();
 }
