@@ -41,7 +41,7 @@ class LabelTest(unittest.TestCase):
                         lines[0])
         self.assertIn("#168=600;#169=400;#170=18;", lines[0])
 
-    def test_two_labels_in_one_burst_are_two_dispatches(self):
+    def test_field_code_and_name_in_one_burst_give_one_line_in_that_field(self):
         s = self.station
         s.scan("%N%FLANGE")
         self.assertTrue(s.wait_journal(lambda lines: len([l for l in lines if l.startswith("AddLine")]) == 1, 10))
@@ -52,10 +52,18 @@ class LabelTest(unittest.TestCase):
 
     def test_quoted_command_fixes_field_n_then_reads_the_label(self):
         s = self.station
-        s.scan("'FLANGE!X$garbage")
+        s.scan("'P1 X!Y$")
         self.assertTrue(s.wait_journal(lambda lines: any(l.startswith("AddLine") for l in lines), 10))
-        self.assertEqual(added_programs(s), ["FLANGE X.CNC"])
+        self.assertEqual(added_programs(s), ["P1 X Y.CNC"])
         self.assertIn("#171=1;", s.journal_calls("AddLine")[0])
+
+    def test_two_labels_in_one_burst_are_read_one_after_the_other(self):
+        s = self.station
+        s.scan("A1%B2%")
+        s.wait_stdout(lambda line: line == "Barcode Formating Error.  B2%", 10)
+        readings = [line for line in s.stdout_lines if line.startswith(("Reading", "Barcode Formating"))]
+        self.assertEqual(readings, ["Reading Barcode-Label.A1%B2%", "Barcode Formating Error.  A1%",
+                                    "Reading Barcode-Label.B2%", "Barcode Formating Error.  B2%"])
 
     def test_collecting_csv_file_gets_one_block_per_program(self):
         s = self.station
