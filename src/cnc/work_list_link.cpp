@@ -1,5 +1,6 @@
 #include "cnc/work_list_link.h"
 
+#include "config/common.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -104,20 +105,13 @@ bool WorkListLink::LoadListFile(const std::string& name) {
     try {
         requireApplication().OpenList(path);
     } catch (const StationError& error) {
-        showReady();
+        config::ShowReady(m_view, m_pauser);
         if (error.number() == platform::errc::kFileNotFound) {
             m_view.message("List File " + path + " Not Found", platform::MessageIcon::Exclamation);
         }
-        for (int index = 0; index < platform::kPartIndicatorCount; ++index) {
-            m_view.setPartIndicator(index, false);
-        }
+        platform::hidePartIndicators(m_view);
     }
     return false;
-}
-
-void WorkListLink::showReady() {
-    platform::pauseSeconds(m_pauser, 0.6f);
-    m_view.setStatus("Ready.");
 }
 
 } // namespace quorlan::cnc

@@ -48,7 +48,6 @@ private:
     ExeList& requireWorkList();
     void recreateWorkList();
     void reportUnreachable(const std::string& line);
-    void showReady();
 
     ControlFactory& m_factory;
     platform::StationView& m_view;

@@ -51,4 +51,11 @@ public:
     virtual void beep() = 0;
 };
 
+// LabID 0 to 4 off.
+inline void hidePartIndicators(StationView& view) {
+    for (int index = 0; index < kPartIndicatorCount; ++index) {
+        view.setPartIndicator(index, false);
+    }
+}
+
 } // namespace quorlan::platform

@@ -33,12 +33,6 @@ void fillIfZero(std::string& dimension, float fromFile) {
 
 } // namespace
 
-void hidePartIndicators(platform::StationView& view) {
-    for (int index = 0; index < platform::kPartIndicatorCount; ++index) {
-        view.setPartIndicator(index, false);
-    }
-}
-
 LabelHandover::LabelHandover(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes,
                              EditorLauncher launchEditor)
     : m_context(context), m_state(state), m_fieldCodes(fieldCodes), m_launchEditor(std::move(launchEditor)) {}
@@ -135,7 +129,7 @@ void LabelHandover::settle(bool handedOver) {
         platform::pauseSeconds(m_context.pauser, config::kLabelPauseSeconds);
         config::ShowReady(m_context.view, m_context.pauser);
     }
-    hidePartIndicators(m_context.view);
+    platform::hidePartIndicators(m_context.view);
     if (handedOver) {
         m_state.LastProgramName = platform::trimBlanks(m_state.ProgramName);
         m_state.LastProgramComment = platform::trimBlanks(m_state.ProgramComment);

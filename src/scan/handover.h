@@ -23,9 +23,6 @@ struct Dimensions {
 // LaunchEditor: shows the handed-over program in the program editor. Left empty, nothing is shown.
 using EditorLauncher = std::function<void(const std::string& programName)>;
 
-// LabID 0 to 4 off.
-void hidePartIndicators(platform::StationView& view);
-
 class LabelHandover final {
 public:
     LabelHandover(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes,

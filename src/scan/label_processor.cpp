@@ -80,7 +80,7 @@ void LabelProcessor::clearLabelOrList() {
         m_context.workList.ClearWorkList();
         return;
     }
-    hidePartIndicators(m_context.view);
+    platform::hidePartIndicators(m_context.view);
     ResetLabelState(m_state);
     m_state.CollectedParts.clear();
 }
