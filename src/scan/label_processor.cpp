@@ -178,7 +178,7 @@ std::optional<bool> LabelProcessor::readPartLabel(Scan& scan) {
     case 0:
         return loadList(text);
     case 1:
-        readProgramPart(text);
+        readProgramPartOrUncount(part, text);
         break;
     case 2:
         readWords(text, {&m_state.DimX, &m_state.DimY, &m_state.DimZ});
@@ -210,10 +210,24 @@ bool LabelProcessor::loadList(const std::string& listName) {
     return m_context.workList.LoadListFile(listName);
 }
 
+// A program label whose reading failed (its CSV file could not be copied) has not arrived: it
+// is not counted, so the operator can scan it again once the fault is mended.
+void LabelProcessor::readProgramPartOrUncount(char part, std::string& content) {
+    try {
+        readProgramPart(content);
+    } catch (...) {
+        m_state.CollectedParts.erase(0, 1);
+        m_context.view.setPartIndicator(digitValue(part), false);
+        throw;
+    }
+}
+
 void LabelProcessor::readProgramPart(std::string& content) {
     m_state.ProgramName = partProgramName(content);
     const auto blank = content.find(' ');
     if (blank == std::string::npos) {
+        // Its file is not read now; the comment of the program before must not pass for its own.
+        m_state.ProgramComment.clear();
         return;
     }
     writeCsvRecord();

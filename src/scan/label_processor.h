@@ -40,6 +40,7 @@ private:
     std::optional<bool> readPlainLabel(Scan& scan);
     std::optional<bool> readPartLabel(Scan& scan);
     bool loadList(const std::string& listName);
+    void readProgramPartOrUncount(char part, std::string& content);
     void readProgramPart(std::string& content);
     void readWords(const std::string& content, std::initializer_list<std::string*> targets);
     void applyDefaultField(Scan& scan);

@@ -132,6 +132,30 @@ TEST(ProcessLabel, programPartWithBlankCopiesCsvAndReadsComment) {
     EXPECT_EQ(h.state.ListComment + "|" + h.state.FieldCode + "|" + h.state.ValueV, "SIDE PANEL|N|V9");
 }
 
+TEST(ProcessLabel, programLabelWhoseCsvCannotBeCopiedIsNotCountedAndCanBeScannedAgain) {
+    testing::ScanHarness h;
+    h.write("CSV/PART7.CSV", "1;2");
+    h.settings.CSVOutPath = "C:\\MISSING\\ALL.CSV";
+    EXPECT_THROW(h.processor.ProcessLabel("%12PART7 N %"), platform::StationError);
+    EXPECT_EQ(h.state.CollectedParts, "");
+    EXPECT_EQ(indicators(h.view), "00000");
+    h.settings.CSVOutPath = "C:\\OUT\\ALL.CSV";
+    h.processor.ProcessLabel("%12PART7 N %");
+    EXPECT_EQ(h.view.status(), kWaiting);
+    EXPECT_EQ(h.read("OUT/ALL.CSV"), "1;2\r\n");
+}
+
+TEST(ProcessLabel, programLabelWithoutItsFileKeepsNoEarlierComment) {
+    testing::ScanHarness h;
+    h.write("PROG/BASE.CNC", "G71 X600 Y400 Z18\n(BASE PLATE)\n");
+    h.selector.source = kName;
+    h.processor.ProcessLabel("BASE");
+    EXPECT_EQ(h.state.LastProgramComment, "BASE PLATE");
+    h.processor.ProcessLabel("%12PART7%");
+    h.processor.ProcessLabel("%22600 400 18 %");
+    EXPECT_EQ(h.state.LastProgramComment, "");
+}
+
 TEST(ProcessLabel, oddBytesAndHugeLabelsDoNotHurt) {
     testing::ScanHarness h;
     h.selector.source = kName;
