@@ -1,6 +1,7 @@
 """One-dimensional labels through the real station: scanner in, work-list lines and ACKs out."""
 
 import os
+import subprocess
 import sys
 import unittest
 
@@ -73,6 +74,17 @@ class LabelTest(unittest.TestCase):
         with open(s.path("OUT", "Quorlan.csv"), newline="") as f:
             self.assertEqual(f.read(), "ORDER;QTY\r\n4711;2\r\n")
         self.assertFalse(os.path.exists(s.path("CSV", "FLANGE.CSV")))
+
+    def test_scanner_emulator_prints_the_stations_answer(self):
+        s = self.station
+        os.close(s.scanner)  # the emulator takes the scanner's end of the line
+        s.scanner = os.open(os.devnull, os.O_RDONLY)
+        tool = os.environ.get("QUORLAN_SCAN", "build/tools/quorlan-scan")
+        result = subprocess.run([tool, "--device", s.scanner_end, "--wait", "2500", "FLANGE"], capture_output=True,
+                                text=True, timeout=30)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout.splitlines(), ["scanned: FLANGE", "station: ACK"])
+        self.assertEqual(added_programs(s), ["FLANGE.CNC"])
 
     def test_thirty_names_faster_than_the_hand_over_are_thirty_lines_in_order(self):
         s = self.station
