@@ -88,8 +88,9 @@ class Station:
             self.wait_stdout(lambda line: line.startswith("COM"), 20)
         return self
 
-    def launch(self, args):
-        process = subprocess.Popen([EXE, "--unattended", "--cnc-journal", self.journal, *args], env=self.env(),
+    def launch(self, args, unattended=True):
+        options = ["--unattended"] if unattended else []
+        process = subprocess.Popen([EXE, *options, "--cnc-journal", self.journal, *args], env=self.env(),
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.launched.append(process)
         self._collect(process.stdout, self.stdout_lines)

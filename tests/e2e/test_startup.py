@@ -1,11 +1,12 @@
 """Start-up of the real station, unattended: settings, port, work list, single instance."""
 
 import os
+import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from station import Station  # noqa: E402
+from station import EXE, Station  # noqa: E402
 
 
 class StartupTest(unittest.TestCase):
@@ -40,7 +41,39 @@ class StartupTest(unittest.TestCase):
             s.start(wait_ready=False)
             s.wait_stdout(lambda line: line == "Ready.", 10)
             self.assertTrue(any("File QZT.INI Not Found" in line for line in s.stderr_lines), s.stderr_lines)
+            s._wait_for(lambda: any("looked for" in line for line in s.stderr_lines), 5)
+            where = [line for line in s.stderr_lines if "looked for" in line]
+            self.assertTrue(where and s.windows in where[0], s.stderr_lines)
             self.assertIsNone(s.process.poll())
+
+    def test_without_a_display_the_station_runs_unattended_and_says_so(self):
+        with Station() as s:
+            s.process = s.launch([], unattended=False)
+            s.wait_stdout(lambda line: line == "Ready.", 20)
+            self.assertTrue(any("running unattended" in line for line in s.stderr_lines), s.stderr_lines)
+
+
+class CommandLineTest(unittest.TestCase):
+    def run_station(self, *args):
+        return subprocess.run([EXE, *args], capture_output=True, text=True, timeout=30,
+                              env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+
+    def test_help_and_version_print_and_end(self):
+        help_run = self.run_station("--help", "NOAPP")
+        self.assertEqual(help_run.returncode, 0, help_run.stderr)
+        self.assertTrue(help_run.stdout.startswith("usage: quorlan "), help_run.stdout)
+        for term in ("--unattended", "--cnc-journal FILE", "--list-timeout SECONDS", "NOAPP", "KEEP"):
+            self.assertIn(term, help_run.stdout)
+        version_run = self.run_station("--version")
+        self.assertEqual(version_run.returncode, 0, version_run.stderr)
+        self.assertRegex(version_run.stdout, r"^Quorlan \d+\.\d+\.\d+\n$")
+
+    def test_unknown_option_is_a_usage_error(self):
+        result = self.run_station("--bogus")
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(result.stdout, "")
+        self.assertIn("quorlan: unknown option --bogus", result.stderr)
+        self.assertIn("usage: quorlan [OPTION]... [WORD]...", result.stderr)
 
 
 if __name__ == "__main__":

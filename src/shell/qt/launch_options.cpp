@@ -6,28 +6,7 @@ namespace quorlan::shell {
 
 namespace {
 
-// "--name VALUE" or "--name=VALUE"; false when the argument is another one. A missing value is
-// reported and leaves value null.
-bool takeValue(const QStringList& arguments, qsizetype& index, const QString& name, QString& value,
-               QStringList& problems) {
-    const QString& argument = arguments.at(index);
-    if (argument.startsWith(name + QLatin1Char('='))) {
-        value = argument.mid(name.size() + 1);
-        return true;
-    }
-    if (argument != name) {
-        return false;
-    }
-    if (index + 1 >= arguments.size()) {
-        problems.append(name + QStringLiteral(" needs a value; it is ignored."));
-        value = QString();
-        return true;
-    }
-    value = arguments.at(++index);
-    return true;
-}
-
-void readListTimeout(const QString& text, LaunchOptions& options) {
+void readListTimeout(LaunchOptions& options, const QString& text) {
     bool ok = false;
     const double seconds = text.toDouble(&ok);
     // A day is far beyond any control's start-up; larger values are typing errors.
@@ -41,32 +20,160 @@ void readListTimeout(const QString& text, LaunchOptions& options) {
     options.listTimeout = std::chrono::milliseconds(std::llround(seconds * 1000));
 }
 
+struct OptionRow {
+    const char* name;
+    const char* valueName; // nullptr: a switch without a value
+    const char* help;
+    void (*apply)(LaunchOptions& options, const QString& value);
+};
+
+// Every option of the station; --help is written from this table.
+constexpr OptionRow kOptions[] = {
+    {"--unattended", nullptr,
+     "nobody is at the screen: message boxes go to standard error and take their default button, and "
+     "every status line is echoed to standard output (chosen by itself when there is no display)",
+     [](LaunchOptions& options, const QString&) { options.unattended = true; }},
+    {"--cnc-journal", "FILE",
+     "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)",
+     [](LaunchOptions& options, const QString& value) {
+         if (!value.isEmpty()) {
+             options.cncJournal = value;
+         }
+     }},
+    {"--list-timeout", "SECONDS", "give up waiting for the control's work list at start-up after SECONDS (default 30)",
+     readListTimeout},
+    {"--show-work-list", nullptr, "show the simulated control's Work List window from the start",
+     [](LaunchOptions& options, const QString&) { options.showWorkList = true; }},
+    {"--help", nullptr, "print this help and exit",
+     [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Help; }},
+    {"--version", nullptr, "print the version and exit",
+     [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Version; }},
+};
+
+struct WordRow {
+    const char* word;
+    const char* help;
+};
+
+constexpr WordRow kWords[] = {
+    {"NOAPP", "do not take the control's work list at start-up; the first label then creates one"},
+    {"CSV", "keep each program's CSV file after it was added to the collecting CSV file"},
+    {"KEEP", "the same as CSV"},
+};
+
+constexpr qsizetype kHelpColumn = 24;
+constexpr qsizetype kHelpWidth = 80;
+
+const OptionRow* findOption(const QString& name) {
+    for (const OptionRow& row : kOptions) {
+        if (name == QLatin1String(row.name)) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// One argument at index (its value may be the next argument); false when it is an error.
+bool applyOption(const QStringList& arguments, qsizetype& index, LaunchOptions& options) {
+    const QString& argument = arguments.at(index);
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    const QString name = equals < 0 ? argument : argument.left(equals);
+    const OptionRow* row = argument == QStringLiteral("-h") ? findOption(QStringLiteral("--help")) : findOption(name);
+    if (row == nullptr) {
+        options.usageError = QStringLiteral("unknown option %1").arg(name);
+        return false;
+    }
+    if (row->valueName == nullptr) {
+        if (equals >= 0) {
+            options.usageError = QStringLiteral("%1 takes no value").arg(name);
+            return false;
+        }
+        row->apply(options, QString());
+    } else if (equals >= 0) {
+        row->apply(options, argument.mid(equals + 1));
+    } else if (index + 1 < arguments.size()) {
+        row->apply(options, arguments.at(++index));
+    } else {
+        options.problems.append(name + QStringLiteral(" needs a value; it is ignored."));
+    }
+    return true;
+}
+
+// "  TERM   text" with the text wrapped at kHelpWidth and indented to kHelpColumn.
+QString helpEntry(const QString& term, const QString& text) {
+    QString out = QStringLiteral("  ") + term;
+    qsizetype column = out.size();
+    if (column >= kHelpColumn - 1) {
+        out += QLatin1Char('\n');
+        column = 0;
+    }
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (column > kHelpColumn && column + 1 + word.size() > kHelpWidth) {
+            out += QLatin1Char('\n');
+            column = 0;
+        }
+        if (column < kHelpColumn) {
+            out += QString(kHelpColumn - column, QLatin1Char(' '));
+            column = kHelpColumn;
+        } else {
+            out += QLatin1Char(' ');
+            ++column;
+        }
+        out += word;
+        column += word.size();
+    }
+    return out + QLatin1Char('\n');
+}
+
+QString optionTerm(const OptionRow& row) {
+    QString term = QLatin1String(row.name);
+    if (row.valueName != nullptr) {
+        term += QLatin1Char(' ') + QLatin1String(row.valueName);
+    }
+    return term;
+}
+
 } // namespace
 
 LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& journalFromEnvironment) {
     LaunchOptions options;
     options.cncJournal = journalFromEnvironment;
     QStringList words;
-    QString value;
     for (qsizetype index = 0; index < arguments.size(); ++index) {
-        if (arguments.at(index) == QStringLiteral("--unattended")) {
-            options.unattended = true;
-        } else if (arguments.at(index) == QStringLiteral("--show-work-list")) {
-            options.showWorkList = true;
-        } else if (takeValue(arguments, index, QStringLiteral("--cnc-journal"), value, options.problems)) {
-            if (!value.isEmpty()) {
-                options.cncJournal = value;
-            }
-        } else if (takeValue(arguments, index, QStringLiteral("--list-timeout"), value, options.problems)) {
-            if (!value.isNull()) {
-                readListTimeout(value, options);
-            }
-        } else {
-            words.append(arguments.at(index));
+        const QString& argument = arguments.at(index);
+        if (!argument.startsWith(QStringLiteral("--")) && argument != QStringLiteral("-h")) {
+            words.append(argument);
+        } else if (!applyOption(arguments, index, options)) {
+            options.action = LaunchAction::UsageError;
+            return options;
         }
     }
     options.commandLine = words.join(QLatin1Char(' '));
     return options;
+}
+
+QString launchUsage() {
+    return QStringLiteral("usage: quorlan [OPTION]... [WORD]...");
+}
+
+QString launchHelp() {
+    QString help =
+        launchUsage() + QStringLiteral("\n"
+                                       "The barcode station: reads the scanner on the serial port that QZT.INI\n"
+                                       "names and appends one line per part to the CNC control's work list.\n\n"
+                                       "Options:\n");
+    for (const OptionRow& row : kOptions) {
+        help += helpEntry(optionTerm(row), QLatin1String(row.help));
+    }
+    help += QStringLiteral("\nWords (any other argument; read in any case, anywhere on the line):\n");
+    for (const WordRow& row : kWords) {
+        help += helpEntry(QLatin1String(row.word), QLatin1String(row.help));
+    }
+    help += QStringLiteral("\nSettings: QZT.INI is read from the program's folder, else from $QUORLAN_WINDIR,\n"
+                           "else from $XDG_CONFIG_HOME/quorlan (~/.config/quorlan). A drive X: in its\n"
+                           "paths is the folder $QUORLAN_DRIVE_X, else $XDG_DATA_HOME/quorlan/drive_x\n"
+                           "(~/.local/share/quorlan/drive_x).\n");
+    return help;
 }
 
 } // namespace quorlan::shell

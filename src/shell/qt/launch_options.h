@@ -1,5 +1,6 @@
 // The station's own command-line options; every other argument is part of the command line that
-// the station's rules read (NOAPP, CSV, KEEP in any case and anywhere).
+// the station's rules read (NOAPP, CSV, KEEP in any case and anywhere). The options live in one
+// table, which also writes --help.
 #pragma once
 
 #include <QString>
@@ -8,16 +9,26 @@
 
 namespace quorlan::shell {
 
+// What main() does with the arguments: start the station, or print something and end.
+enum class LaunchAction { Run, Help, Version, UsageError };
+
 struct LaunchOptions {
+    LaunchAction action = LaunchAction::Run;
     bool unattended = false;
     bool showWorkList = false; // --show-work-list: the simulated control's list window from the start
     QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString commandLine;                          // the remaining arguments joined by blanks
     QStringList problems;                         // what could not be read, for the operator
+    QString usageError;                           // why the arguments cannot start the station
 };
 
 // arguments without the program name; journalFromEnvironment is $QUORLAN_CNC_JOURNAL.
 LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& journalFromEnvironment);
+
+// "usage: quorlan [OPTION]... [WORD]..."
+QString launchUsage();
+// The usage line, every option of the table and the station's command-line words.
+QString launchHelp();
 
 } // namespace quorlan::shell

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -31,10 +32,39 @@ void chooseOffscreenWithoutDisplay() {
     }
 }
 
+void print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void warn(const QString& text) {
-    const QByteArray line = QStringLiteral("Quorlan: %1\n").arg(text).toUtf8();
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-    std::fflush(stderr);
+    print(stderr, QStringLiteral("Quorlan: %1\n").arg(text));
+}
+
+// --help, --version and unreadable arguments end the program before a station starts.
+std::optional<int> answerWithoutStarting(const shell::LaunchOptions& launch) {
+    switch (launch.action) {
+    case shell::LaunchAction::Help:
+        print(stdout, shell::launchHelp());
+        return 0;
+    case shell::LaunchAction::Version:
+        print(stdout, QStringLiteral("Quorlan " QUORLAN_VERSION "\n"));
+        return 0;
+    case shell::LaunchAction::UsageError:
+        print(stderr, QStringLiteral("quorlan: %1\n%2\nTry 'quorlan --help' for more information.\n")
+                          .arg(launch.usageError, shell::launchUsage()));
+        return 2;
+    case shell::LaunchAction::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Qt's offscreen and minimal platforms show nothing, so nobody could answer a dialog there.
+bool withoutDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
 }
 
 // Folders reach the logic as the file system's own bytes, so files in them can be opened.
@@ -49,6 +79,17 @@ shell::HostFolders hostFolders() {
                                .filePath(QStringLiteral("quorlan"));
     }
     return {localPath(QCoreApplication::applicationDirPath()), localPath(windowsDirectory)};
+}
+
+// The settings-file message names no folder; an installer needs to know where to put one.
+void tellWhereSettingsWereSought(const shell::HostFolders& folders) {
+    const QString windows = QFile::decodeName(folders.windowsDirectory.c_str());
+    warn(QStringLiteral("QZT.INI was looked for in the program folder %1, then in %2 (%3); the first setting "
+                        "changed is written to %4")
+             .arg(QFile::decodeName(folders.programFolder.c_str()), windows,
+                  qEnvironmentVariableIsEmpty("QUORLAN_WINDIR") ? QStringLiteral("$XDG_CONFIG_HOME/quorlan")
+                                                                : QStringLiteral("$QUORLAN_WINDIR"),
+                  QDir(windows).filePath(QStringLiteral("QZT.INI"))));
 }
 
 // The previous-instance test; false when another station runs.
@@ -83,8 +124,15 @@ int main(int argc, char* argv[]) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    const shell::LaunchOptions launch =
-        shell::parseLaunchOptions(arguments, qEnvironmentVariable("QUORLAN_CNC_JOURNAL"));
+    shell::LaunchOptions launch = shell::parseLaunchOptions(arguments, qEnvironmentVariable("QUORLAN_CNC_JOURNAL"));
+    if (const auto exitCode = answerWithoutStarting(launch)) {
+        return *exitCode;
+    }
+    if (!launch.unattended && withoutDisplay()) {
+        launch.unattended = true;
+        warn(QStringLiteral("no display: running unattended (message boxes go to standard error, status lines to "
+                            "standard output)"));
+    }
     for (const QString& problem : launch.problems) {
         warn(problem);
     }
@@ -102,13 +150,17 @@ int main(int argc, char* argv[]) {
     attachJournal(simulator, launch.cncJournal, window);
     cnc::WorkListWindow workList(simulator);
     shell::SettingsDialogPrompt prompt(window, port);
-    shell::Station station(window, pauser, port, simulator, prompt, paths, hostFolders(),
+    const shell::HostFolders folders = hostFolders();
+    shell::Station station(window, pauser, port, simulator, prompt, paths, folders,
                            {platform::toCp1252(launch.commandLine), launch.listTimeout});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
     window.setActions(shell::stationActions(station, prompt));
 
     bool started = true;
     window.guarded([&] { started = station.start(); });
+    if (station.settings().IniFilePath.empty()) {
+        tellWhereSettingsWereSought(folders);
+    }
     if (!started) {
         return 1;
     }

@@ -3,8 +3,22 @@
 
 #include <QTest>
 
+using quorlan::shell::LaunchAction;
+using quorlan::shell::launchHelp;
 using quorlan::shell::LaunchOptions;
 using quorlan::shell::parseLaunchOptions;
+
+namespace {
+
+QStringList list(std::initializer_list<const char*> words) {
+    QStringList result;
+    for (const char* word : words) {
+        result.append(QString::fromUtf8(word));
+    }
+    return result;
+}
+
+} // namespace
 
 class LaunchOptionsTest final : public QObject {
     Q_OBJECT
@@ -12,6 +26,9 @@ class LaunchOptionsTest final : public QObject {
 private slots:
     void optionsAndCommandLine_data();
     void optionsAndCommandLine();
+    void actionsEndBeforeTheStation_data();
+    void actionsEndBeforeTheStation();
+    void helpNamesEveryOptionAndWord();
 };
 
 void LaunchOptionsTest::optionsAndCommandLine_data() {
@@ -21,13 +38,6 @@ void LaunchOptionsTest::optionsAndCommandLine_data() {
     QTest::addColumn<qint64>("timeoutMs");
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<int>("problems");
-    const auto list = [](std::initializer_list<const char*> words) {
-        QStringList result;
-        for (const char* word : words) {
-            result.append(QString::fromUtf8(word));
-        }
-        return result;
-    };
     QTest::newRow("rules' words anywhere")
         << list({"keep", "--unattended", "NoApp"}) << true << "env.log" << qint64(30000) << "keep NoApp" << 0;
     QTest::newRow("values after a blank or '='") << list({"--cnc-journal", "j.log", "--list-timeout=2.5", "CSV"})
@@ -52,6 +62,46 @@ void LaunchOptionsTest::optionsAndCommandLine() {
     QCOMPARE(static_cast<qint64>(options.listTimeout.count()), timeoutMs);
     QCOMPARE(options.commandLine, commandLine);
     QCOMPARE(options.problems.size(), problems);
+    QCOMPARE(options.action, LaunchAction::Run);
+}
+
+void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<LaunchAction>("action");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("help among words") << list({"NOAPP", "--help"}) << LaunchAction::Help << "";
+    QTest::newRow("short help") << list({"-h"}) << LaunchAction::Help << "";
+    QTest::newRow("version") << list({"--version"}) << LaunchAction::Version << "";
+    QTest::newRow("unknown option") << list({"KEEP", "--bogus", "--help"}) << LaunchAction::UsageError
+                                    << "unknown option --bogus";
+    QTest::newRow("unknown option with a value")
+        << list({"--journal=x.log"}) << LaunchAction::UsageError << "unknown option --journal";
+    QTest::newRow("lone double dash") << list({"--"}) << LaunchAction::UsageError << "unknown option --";
+    QTest::newRow("value given to a switch")
+        << list({"--unattended=yes"}) << LaunchAction::UsageError << "--unattended takes no value";
+    QTest::newRow("single dash is a word") << list({"-x"}) << LaunchAction::Run << "";
+}
+
+void LaunchOptionsTest::actionsEndBeforeTheStation() {
+    QFETCH(QStringList, arguments);
+    QFETCH(LaunchAction, action);
+    QFETCH(QString, error);
+    const LaunchOptions options = parseLaunchOptions(arguments, {});
+    QCOMPARE(options.action, action);
+    QCOMPARE(options.usageError, error);
+}
+
+// Each option is taken by the parser and explained by --help, which is written from the same table.
+void LaunchOptionsTest::helpNamesEveryOptionAndWord() {
+    const QString help = launchHelp();
+    QVERIFY(help.startsWith(QStringLiteral("usage: quorlan ")));
+    for (const char* term : {"--unattended", "--cnc-journal FILE", "--list-timeout SECONDS", "--show-work-list",
+                             "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
+        QVERIFY2(help.contains(QLatin1String(term)), term);
+    }
+    for (const QString& line : help.split(QLatin1Char('\n'))) {
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    }
 }
 
 QTEST_MAIN(LaunchOptionsTest)
