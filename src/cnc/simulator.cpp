@@ -13,10 +13,25 @@ namespace {
 
 using platform::StationError;
 
-// The list's columns in the order of a list line.
-constexpr std::array<const char*, 18> kColumns = {"#161", "#162", "#164", "#165", "#281", "#171",
-                                                  "#284", "#285", "#280", "#168", "#169", "#170",
-                                                  "#282", "#283", "#223", "#277", "#278", "#279"};
+// The list's columns in the order of a list line; the items the station fills carry a name.
+constexpr std::array<ListColumn, 18> kColumns = {{{"#161", "Program"},
+                                                  {"#162", "Comment"},
+                                                  {"#164", "Repetitions"},
+                                                  {"#165", ""},
+                                                  {"#281", ""},
+                                                  {"#171", "Field"},
+                                                  {"#284", "Even field"},
+                                                  {"#285", ""},
+                                                  {"#280", ""},
+                                                  {"#168", "X"},
+                                                  {"#169", "Y"},
+                                                  {"#170", "Z"},
+                                                  {"#282", ""},
+                                                  {"#283", ""},
+                                                  {"#223", ""},
+                                                  {"#277", ""},
+                                                  {"#278", ""},
+                                                  {"#279", ""}}};
 
 std::string boolText(bool value) {
     return value ? "True" : "False";
@@ -59,7 +74,13 @@ public:
         return call("ExeRow", {}, [this] { return m_control->exeRow(); });
     }
     std::vector<std::string> ColumnInfo() override {
-        return call("ColumnInfo", {}, [] { return std::vector<std::string>(kColumns.begin(), kColumns.end()); });
+        return call("ColumnInfo", {}, [] {
+            std::vector<std::string> items;
+            for (const ListColumn& column : kColumns) {
+                items.emplace_back(column.item);
+            }
+            return items;
+        });
     }
     std::int32_t AddLine(const std::string& line) override {
         return call("AddLine", line, [this, &line] { return m_control->addLine(line); });
@@ -217,6 +238,14 @@ void Simulator::setChangeObserver(std::function<void()> observer) {
 
 const std::vector<std::string>& Simulator::rows() const {
     return m_control->rows();
+}
+
+std::span<const ListColumn> listColumns() {
+    return kColumns;
+}
+
+void Simulator::showList() {
+    m_control->setListVisible(true);
 }
 
 bool Simulator::listVisible() const {

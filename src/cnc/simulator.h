@@ -20,7 +20,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorlan::cnc {
@@ -32,6 +34,15 @@ using JournalSink = std::function<void(const std::string& line)>;
 JournalSink makeFileJournal(const std::string& localPath);
 
 class SimulatedControl;
+
+// A column of the control's list: its item ("#161") and what the control calls it (empty when
+// the station never fills the item).
+struct ListColumn {
+    std::string_view item;
+    std::string_view name;
+};
+// The 18 columns in the order of a list line.
+std::span<const ListColumn> listColumns();
 
 class Simulator final : public ControlFactory {
 public:
@@ -53,6 +64,10 @@ public:
     void setVisibilityObserver(std::function<void(bool visible)> observer);
     // Called after the rows, the run state or the executing row changed.
     void setChangeObserver(std::function<void()> observer);
+
+    // As the control's own operator would: the list window comes up. Not a call of the station,
+    // so it is not journaled.
+    void showList();
 
     // The list as its window shows it; these neither fail nor reach the journal.
     const std::vector<std::string>& rows() const;

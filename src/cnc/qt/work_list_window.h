@@ -1,8 +1,10 @@
-// The simulated control's "Work List" window: its rows as a table with the executing row marked,
-// shown while the list is visible. It also drives the simulated run.
+// The simulated control's "Work List" window: its rows as a table under the items' names, with the
+// executing row marked, shown while the list is visible. It also drives the simulated run.
 #pragma once
 
 #include <QWidget>
+#include <string>
+#include <vector>
 
 class QTableWidget;
 class QTimer;
@@ -23,11 +25,13 @@ public:
 
 private:
     void refresh();
+    void fillTable(const std::vector<std::string>& rows);
     void markExecutingRow();
 
     Simulator& m_simulator;
     QTableWidget* m_table;
     QTimer* m_runTimer;
+    std::vector<std::string> m_shownRows;
 };
 
 } // namespace quorlan::cnc

@@ -167,7 +167,7 @@ int main(int argc, char* argv[]) {
     window.show();
     // The real control keeps its list on screen beside the station; the demo shows the same.
     if (launch.showWorkList) {
-        workList.show();
+        simulator.showList();
     }
     return QApplication::exec();
 }
