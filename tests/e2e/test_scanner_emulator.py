@@ -1,0 +1,117 @@
+"""The scanner emulator on its own, against a serial line whose station end the test plays: which
+scans wait for an ACK, what it prints, and the exit status a script reads."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+TOOL = os.environ.get("QUORLAN_SCAN", "build/tools/quorlan-scan")
+
+
+class Line:
+    """A socat pseudo-terminal pair: the emulator writes to `scanner`, the test reads `station`."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="quorlan-scan-")
+        self.scanner = os.path.join(self.root, "scanner")
+        station = os.path.join(self.root, "station")
+        self.socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={station}", f"pty,raw,echo=0,link={self.scanner}"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 5
+        while not (os.path.exists(station) and os.path.exists(self.scanner)) and time.time() < deadline:
+            time.sleep(0.01)
+        self.station = os.open(station, os.O_RDWR | os.O_NOCTTY)
+
+    def answer_each_scan(self, reply, delay):
+        """Replies to every burst that arrives, after a delay, as the station would."""
+        def serve():
+            while True:
+                try:
+                    if not os.read(self.station, 4096):
+                        return
+                    time.sleep(delay)
+                    os.write(self.station, reply)
+                except OSError:
+                    return
+        threading.Thread(target=serve, daemon=True).start()
+
+    def close(self):
+        os.close(self.station)
+        self.socat.terminate()
+        self.socat.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def scan(line, *args):
+    return subprocess.run([TOOL, "--device", line.scanner, "--gap", "50", "--wait", "300", *args],
+                          capture_output=True, text=True, timeout=30)
+
+
+class ScannerEmulatorTest(unittest.TestCase):
+    def setUp(self):
+        self.line = Line()
+
+    def tearDown(self):
+        self.line.close()
+
+    def test_unanswered_scans_fail_only_where_an_ack_is_expected(self):
+        cases = [
+            # arguments, scans that must report "no answer"
+            (["FLANGE"], 1),
+            (["%START%"], 0),
+            (["%N%"], 0),
+            (["%01JOB1"], 0),
+            (["%12PART7 N %"], 0),  # the first of two parts
+            (["%13BASE M1 %", "%23600 400 18 %", "%331 2 3 4%"], 1),  # only the last completes the set
+            (["%19PART7 N %"], 1),  # a repeated one-part set is complete at once
+            (["%N%FLANGE"], 1),  # a field code and a name in one burst
+            (["--expect", "none", "FLANGE"], 0),
+            (["--expect", "all", "%START%", "%END%"], 2),
+            (["--hex", "46 4C 41 4E 47 45"], 1),
+        ]
+        for args, unanswered in cases:
+            with self.subTest(args=args):
+                result = scan(self.line, *args)
+                self.assertEqual(result.stdout.count("no answer"), unanswered, result.stdout)
+                self.assertEqual(result.returncode, 1 if unanswered else 0, result.stderr)
+
+    def test_an_answer_left_from_before_is_not_taken_for_this_scan(self):
+        os.write(self.line.station, b"ACK\r")
+        time.sleep(0.2)
+        result = scan(self.line, "FLANGE")
+        self.assertEqual(result.stdout.splitlines(), ["scanned: FLANGE", "no answer"])
+        self.assertEqual(result.returncode, 1)
+
+    def test_each_answered_scan_prints_its_ack(self):
+        self.line.answer_each_scan(b"ACK\r", 0.05)
+        result = scan(self.line, "FLANGE", "BASE")
+        self.assertEqual(result.stdout.splitlines(),
+                         ["scanned: FLANGE", "station: ACK", "scanned: BASE", "station: ACK"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_help_and_usage_errors(self):
+        help_run = subprocess.run([TOOL, "--help"], capture_output=True, text=True, timeout=10)
+        self.assertEqual(help_run.returncode, 0)
+        for option in ("--device PATH", "--baud N", "--gap MS", "--wait MS", "--expect WHICH", "--raw", "--hex"):
+            self.assertIn(option, help_run.stdout)
+        for args in (["--bogus", "FLANGE"], ["--expect", "some", "FLANGE"], ["--wait"], ["--baud", "1234", "X"],
+                     []):
+            with self.subTest(args=args):
+                result = subprocess.run([TOOL, "--device", self.line.scanner, *args], capture_output=True,
+                                        text=True, timeout=10)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn("usage: quorlan-scan", result.stderr)
+
+    def test_a_missing_device_is_its_own_failure(self):
+        absent = os.path.join(self.line.root, "absent")
+        result = subprocess.run([TOOL, "--device", absent, "FLANGE"], capture_output=True, text=True, timeout=10)
+        self.assertEqual(result.returncode, 3)
+        self.assertIn("cannot open", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

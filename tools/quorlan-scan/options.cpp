@@ -1,0 +1,209 @@
+#include "options.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+#include <optional>
+
+namespace quorlan::scan_tool {
+
+namespace {
+
+constexpr int kBaudRates[] = {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr long kMaxMilliseconds = 3'600'000;
+
+struct OptionRow {
+    const char* name;
+    const char* valueName; // nullptr: a switch
+    const char* help;
+    // Takes the value (empty for a switch); the text of a usage error, or nothing.
+    std::optional<std::string> (*apply)(Options& options, const std::string& value);
+};
+
+std::optional<long> number(const std::string& text, long low, long high) {
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || parsed < low || parsed > high) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+std::optional<std::string> readMilliseconds(const std::string& name, const std::string& text, int& target) {
+    const auto parsed = number(text, 0, kMaxMilliseconds);
+    if (!parsed) {
+        return name + " takes milliseconds from 0 to " + std::to_string(kMaxMilliseconds) + ", not \"" + text + "\"";
+    }
+    target = static_cast<int>(*parsed);
+    return std::nullopt;
+}
+
+constexpr OptionRow kOptions[] = {
+    {"--device", "PATH", "the scanner's end of the serial line (default: $QUORLAN_SCANNER)",
+     [](Options& o, const std::string& v) -> std::optional<std::string> {
+         o.device = v;
+         return std::nullopt;
+     }},
+    {"--baud", "N", "line speed: 300, 1200, 2400, 4800, 9600 (default), 19200, 38400, 57600 or 115200",
+     [](Options& o, const std::string& v) -> std::optional<std::string> {
+         const auto parsed = number(v, 1, 115200);
+         for (int rate : kBaudRates) {
+             if (parsed && *parsed == rate) {
+                 o.baud = rate;
+                 return std::nullopt;
+             }
+         }
+         return "unsupported baud rate " + v;
+     }},
+    {"--gap", "MS",
+     "quiet time after a scan that is not acknowledged, in ms (default 3000): the station ends a scan "
+     "after two quiet ticks of its poll time, so a shorter gap joins two scans into one",
+     [](Options& o, const std::string& v) { return readMilliseconds("--gap", v, o.gapMs); }},
+    {"--wait", "MS", "how long to wait for the station's ACK to a scan, in ms (default 8000)",
+     [](Options& o, const std::string& v) { return readMilliseconds("--wait", v, o.waitMs); }},
+    {"--expect", "WHICH",
+     "which scans must be acknowledged: auto (default: plain program names, the label that completes "
+     "a set, 2D and other payloads; not commands, field codes or list labels), all, or none",
+     [](Options& o, const std::string& v) -> std::optional<std::string> {
+         if (v == "auto") {
+             o.expect = Expect::Auto;
+         } else if (v == "all") {
+             o.expect = Expect::All;
+         } else if (v == "none") {
+             o.expect = Expect::None;
+         } else {
+             return "--expect takes auto, all or none, not \"" + v + "\"";
+         }
+         return std::nullopt;
+     }},
+    {"--raw", nullptr, "send each scan's bytes unchanged instead of converting them to Windows-1252",
+     [](Options& o, const std::string&) -> std::optional<std::string> {
+         o.raw = true;
+         return std::nullopt;
+     }},
+    {"--hex", nullptr, "each scan is hex digits, blanks or colons between them allowed (\"F1 00 2A\")",
+     [](Options& o, const std::string&) -> std::optional<std::string> {
+         o.hex = true;
+         return std::nullopt;
+     }},
+};
+
+const OptionRow* findOption(const std::string& name) {
+    for (const OptionRow& row : kOptions) {
+        if (name == row.name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// "  TERM   text", the text wrapped at 80 columns and indented to column 18.
+std::string helpEntry(const std::string& term, const std::string& text) {
+    constexpr std::size_t kColumn = 18;
+    constexpr std::size_t kWidth = 80;
+    std::string out = "  " + term;
+    std::size_t column = out.size();
+    if (column >= kColumn - 1) {
+        out += '\n';
+        column = 0;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string word = text.substr(start, end - start);
+        start = end + 1;
+        if (column > kColumn && column + 1 + word.size() > kWidth) {
+            out += '\n';
+            column = 0;
+        }
+        out += column < kColumn ? std::string(kColumn - column, ' ') : std::string(" ");
+        column = std::max(column + 1, kColumn) + word.size();
+        out += word;
+    }
+    return out + '\n';
+}
+
+} // namespace
+
+std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments,
+                                                         const char* deviceFromEnvironment) {
+    Options options;
+    if (deviceFromEnvironment != nullptr) {
+        options.device = deviceFromEnvironment;
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            return ShowHelp{};
+        }
+        if (argument == "-") {
+            options.scans.emplace_back(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+            continue;
+        }
+        if (!argument.starts_with("--")) {
+            options.scans.push_back(argument);
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const OptionRow* row = findOption(name);
+        if (row == nullptr) {
+            return UsageError{"unknown option " + name};
+        }
+        std::string value;
+        if (row->valueName != nullptr) {
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                return UsageError{name + " needs a value"};
+            }
+        } else if (equals != std::string::npos) {
+            return UsageError{name + " takes no value"};
+        }
+        if (auto problem = row->apply(options, value)) {
+            return UsageError{*problem};
+        }
+    }
+    if (options.device.empty()) {
+        return UsageError{"no device: give --device PATH or set QUORLAN_SCANNER"};
+    }
+    if (options.scans.empty()) {
+        return UsageError{"nothing to scan"};
+    }
+    return options;
+}
+
+std::string usageLine() {
+    return "usage: quorlan-scan [OPTION]... SCAN...";
+}
+
+std::string helpText() {
+    std::string help = usageLine() +
+                       "\n"
+                       "Writes each SCAN to a serial line as a barcode scanner does, one after the other,\n"
+                       "and prints what the station answers (\"station: ACK\"), or \"no answer\" when an\n"
+                       "expected ACK does not come in time. Answers left from earlier scans are dropped\n"
+                       "first, so an ACK printed belongs to the scan before it. A SCAN \"-\" is read whole\n"
+                       "from standard input. Scans are taken as UTF-8 and sent in Windows-1252, so \"ñ\"\n"
+                       "goes out as the byte F1.\n\n"
+                       "Options:\n";
+    for (const OptionRow& row : kOptions) {
+        help += helpEntry(row.valueName == nullptr ? row.name : std::string(row.name) + " " + row.valueName, row.help);
+    }
+    help += helpEntry("--help", "print this help and exit");
+    help += "\nExit status: 0 when every expected ACK came, 1 when one did not, 2 for a usage\n"
+            "error, 3 when the device cannot be opened or written.\n\n"
+            "Examples (the last two with $QUORLAN_SCANNER set):\n"
+            "  quorlan-scan --device demo/work/scanner FLANGE\n"
+            "  quorlan-scan \"%13BASE M1 %\" \"%23600 400 18 %\" \"%331 2 3 4%\"\n"
+            "  quorlan-scan %START%\n";
+    return help;
+}
+
+} // namespace quorlan::scan_tool
