@@ -6,6 +6,7 @@
 #include <array>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace quorlan::fieldsel {
 
@@ -50,8 +51,21 @@ FieldSelectionSettings& AutoFieldSelection::settings() {
         FieldSelectionSettings loaded;
         loaded.load(m_section);
         m_settings = std::move(loaded);
+        if (m_firstUse) {
+            std::exchange(m_firstUse, {})();
+        }
     }
     return *m_settings;
+}
+
+void AutoFieldSelection::setFirstUseHook(std::function<void()> hook) {
+    if (m_settings) {
+        if (hook) {
+            hook();
+        }
+        return;
+    }
+    m_firstUse = std::move(hook);
 }
 
 void AutoFieldSelection::save() {

@@ -6,6 +6,7 @@
 #include "fieldsel/field_selector.h"
 #include "platform/profile.h"
 
+#include <functional>
 #include <optional>
 
 namespace quorlan::fieldsel {
@@ -21,6 +22,10 @@ public:
     FieldSelectionSettings& settings();
     void save();
 
+    // Runs once, right after the settings were first read, whoever asked for them first (the
+    // setup dialog or a scan); at once when they have been read already.
+    void setFirstUseHook(std::function<void()> hook);
+
     std::string defaultField() override;
     MirrorSource mirrorSource() override;
     bool DetectMirrorTrigger(const std::string& programName, const std::string& programComment,
@@ -34,6 +39,7 @@ private:
 
     platform::ProfileSection& m_section;
     std::optional<FieldSelectionSettings> m_settings;
+    std::function<void()> m_firstUse;
     bool m_preferRightHalf = false;
     bool m_nextMirror = false;
     bool m_useStoredMirror = false;

@@ -31,7 +31,8 @@ std::string key(std::string_view prefix, std::string_view suffix) {
     return std::string(prefix).append(suffix);
 }
 
-// A hand-edited value beyond the 16-bit range is held at its end rather than wrapped.
+// The flag, LR, CPos and MSel keys hold 16-bit numbers. A value edited by hand beyond that range
+// is clamped to its nearest end rather than wrapped, so "99999" reads as 32767, never as a negative.
 std::int16_t readNumber(platform::ProfileSection& section, const std::string& name) {
     const double value = std::clamp(platform::numericValue(ReadSetting(section, name)), -32768.0, 32767.0);
     return static_cast<std::int16_t>(std::nearbyint(value));
@@ -65,16 +66,16 @@ std::string ReadSetting(platform::ProfileSection& section, const std::string& na
 
 FieldSelectionSettings::FieldSelectionSettings() {
     for (std::size_t i = 0; i < kSlotCount; ++i) {
-        slots[i].code = kSlotCodes[i];
+        fieldSlots[i].code = kSlotCodes[i];
     }
 }
 
 FieldSlot& FieldSelectionSettings::slot(std::string_view code) {
-    return slots[slotIndex(code)];
+    return fieldSlots[slotIndex(code)];
 }
 
 const FieldSlot& FieldSelectionSettings::slot(std::string_view code) const {
-    return slots[slotIndex(code)];
+    return fieldSlots[slotIndex(code)];
 }
 
 TriggerSpec* FieldSelectionSettings::activeTrigger() {
@@ -90,7 +91,12 @@ int FieldSelectionSettings::layoutWidth() const {
 }
 
 int FieldSelectionSettings::largestPosition() const {
-    return layoutWidth() - static_cast<int>(editor.characters.size());
+    return largestPosition(editor.characters.size());
+}
+
+int FieldSelectionSettings::largestPosition(std::size_t triggerLength) const {
+    const auto width = static_cast<std::size_t>(layoutWidth());
+    return triggerLength < width ? static_cast<int>(width - triggerLength) : 1;
 }
 
 void FieldSelectionSettings::GetAutoSel() {
@@ -107,14 +113,13 @@ void FieldSelectionSettings::SetAutoSel() {
     if (active == nullptr) {
         return;
     }
-    // A trigger as wide as the layout leaves no valid position; it then stays at the first.
-    const int largest = layoutWidth() - static_cast<int>(active->characters.size());
-    active->position = static_cast<std::int16_t>(std::max(1, std::min<int>(active->position, largest)));
+    active->position =
+        static_cast<std::int16_t>(std::clamp<int>(active->position, 1, largestPosition(active->characters.size())));
     editor = *active;
 }
 
 void FieldSelectionSettings::load(platform::ProfileSection& section) {
-    for (FieldSlot& s : slots) {
+    for (FieldSlot& s : fieldSlots) {
         s.fieldCode = ReadSetting(section, key("FieldCode_", s.code));
         const bool flag = readSwitch(section, key("FieldFlag_", s.code));
         if (hasEnabledFlag(s.code)) {
@@ -149,7 +154,7 @@ void FieldSelectionSettings::load(platform::ProfileSection& section) {
 }
 
 void FieldSelectionSettings::save(platform::ProfileSection& section) {
-    for (const FieldSlot& s : slots) {
+    for (const FieldSlot& s : fieldSlots) {
         section.writeString(key("FieldCode_", s.code), platform::toUpper(s.fieldCode));
         section.writeString(key("FieldFlag_", s.code), !hasEnabledFlag(s.code) || s.enabled != 0 ? "1" : "0");
     }

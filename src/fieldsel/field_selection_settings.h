@@ -17,12 +17,16 @@ struct FieldSlot {
     std::string code;
     std::string fieldCode;  // as typed; upper-cased only in the file
     std::int16_t enabled{}; // 0 or 1; SFN, SFM and DFN are always usable
+
+    bool operator==(const FieldSlot&) const = default;
 };
 
 struct TriggerSpec {
     std::int16_t fromLeft{}; // -1 counts the position from the left end, 0 from the right end
     std::int16_t position{}; // 1-based start in the trigger layout
     std::string characters;
+
+    bool operator==(const TriggerSpec&) const = default;
 };
 
 // The values of the "On Match Produce" choice and of the PNameMSel / CommentMSel keys.
@@ -40,7 +44,7 @@ std::string ReadSetting(platform::ProfileSection& section, const std::string& ke
 struct FieldSelectionSettings {
     FieldSelectionSettings();
 
-    std::array<FieldSlot, kSlotCount> slots; // in slot order
+    std::array<FieldSlot, kSlotCount> fieldSlots; // in slot order
     std::string halfLimitX;
     std::string halfLimitY;
     MirrorSource mirrorSource = MirrorSource::Barcode;
@@ -58,13 +62,19 @@ struct FieldSelectionSettings {
     // The trigger of the selected source and mode; none with the source "Barcode".
     TriggerSpec* activeTrigger();
     int layoutWidth() const;
+    // The trigger editor's positions run from 1 to this: the layout width less the trigger's
+    // length. A trigger as wide as the layout, or wider, has nowhere to move and keeps position 1
+    // rather than an empty range.
     int largestPosition() const; // for the editor's characters
+    int largestPosition(std::size_t triggerLength) const;
 
     void GetAutoSel(); // editor -> active trigger, and the source's mode
     void SetAutoSel(); // active trigger -> editor
 
     void load(platform::ProfileSection& section);
     void save(platform::ProfileSection& section);
+
+    bool operator==(const FieldSelectionSettings&) const = default;
 };
 
 } // namespace quorlan::fieldsel

@@ -44,7 +44,8 @@ struct Station::Parts {
           settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
-          labels(context, labelState, fieldCodes), scanLoop(port, view, routes()) {}
+          labels(context, labelState, fieldCodes), scanLoop(port, view, routes()),
+          fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
 
     ScanRoutes routes() {
         ScanRoutes result;
@@ -123,6 +124,7 @@ struct Station::Parts {
     scan::ScanContext context;
     scan::LabelProcessor labels;
     ScanLoop scanLoop;
+    fieldsel::FieldSelectionSetup fieldSelectionSetup;
 };
 
 Station::Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
@@ -210,6 +212,10 @@ config::StationSettings& Station::settings() {
 
 const std::string& Station::commandLineUpper() const {
     return m_parts->commandLineUpper;
+}
+
+fieldsel::FieldSelectionSetup& Station::fieldSelectionSetup() {
+    return m_parts->fieldSelectionSetup;
 }
 
 void Station::shutdown() {

@@ -5,6 +5,7 @@
 
 #include "cnc/control.h"
 #include "config/station_settings.h"
+#include "fieldsel/field_selection_setup.h"
 #include "platform/path_mapper.h"
 #include "platform/pauser.h"
 #include "platform/serial_port.h"
@@ -70,6 +71,8 @@ public:
 
     config::StationSettings& settings();
     const std::string& commandLineUpper() const;
+    // The field-selection setup over the live settings that scans use.
+    fieldsel::FieldSelectionSetup& fieldSelectionSetup();
 
     // Unload: close the port, let go of the control.
     void shutdown();

@@ -12,7 +12,7 @@ using testing::FakeProfileSection;
 // Every slot enabled and handing out its own slot code, so a result names the slot chosen.
 FakeProfileSection tableFile(const char* halfLimitX, const char* halfLimitY) {
     FakeProfileSection file;
-    for (const FieldSlot& slot : FieldSelectionSettings().slots) {
+    for (const FieldSlot& slot : FieldSelectionSettings().fieldSlots) {
         file.values["FieldCode_" + slot.code] = slot.code;
         file.values["FieldFlag_" + slot.code] = "1";
     }

@@ -17,7 +17,7 @@ FieldSelectionSettings loadFrom(FakeProfileSection& file) {
 TEST(FieldSelectionSettings, loadWithoutKeys_givesBarcodeMirrorAndEmptyValues) {
     FakeProfileSection file;
     FieldSelectionSettings settings = loadFrom(file);
-    for (const FieldSlot& slot : settings.slots) {
+    for (const FieldSlot& slot : settings.fieldSlots) {
         EXPECT_EQ(slot.fieldCode, "") << slot.code;
         EXPECT_EQ(slot.enabled, 0) << slot.code;
     }
@@ -124,7 +124,7 @@ TEST(FieldSelectionSettings, saveWritesKeysInOrderWithCodesUpperCased) {
     settings.save(file);
 
     std::vector<std::string> expected;
-    for (const FieldSlot& slot : settings.slots) {
+    for (const FieldSlot& slot : settings.fieldSlots) {
         expected.push_back("FieldCode_" + slot.code);
         expected.push_back("FieldFlag_" + slot.code);
     }

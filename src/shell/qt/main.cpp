@@ -154,7 +154,8 @@ int main(int argc, char* argv[]) {
     shell::Station station(window, pauser, port, simulator, prompt, paths, folders,
                            {platform::toCp1252(launch.commandLine), launch.listTimeout});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
-    window.setActions(shell::stationActions(station, prompt));
+    fieldsel::MacFldsHost fieldSelection(station.fieldSelectionSetup(), window, launch.unattended);
+    window.setActions(shell::stationActions(station, prompt, fieldSelection));
 
     bool started = true;
     window.guarded([&] { started = station.start(); });

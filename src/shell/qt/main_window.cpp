@@ -234,8 +234,7 @@ void MainWindow::buildMenus() {
     addItem(addMenu("mnuFile", "&File"), "mnuExit", "E&xit", [this] { endProcess(EXIT_SUCCESS); });
     QMenu* options = addMenu("mnuOptions", "&Options");
     addItem(options, "mnuSetttings", "&Settings", [this] { guarded(m_actions.commSettings); });
-    addItem(options, "MnuAutoFld", "&Auto Field Select",
-            [this] { showNotAvailable(QStringLiteral("Automatic field selection")); });
+    addItem(options, "MnuAutoFld", "&Auto Field Select", [this] { guarded(m_actions.autoFieldSelect); });
     addItem(options, "ExIns", "&Exclusion Insertion",
             [this] { showNotAvailable(QStringLiteral("Exclusion insertion")); });
     addItem(addMenu("mnuHelp", "&?"), "mnuAbout", "&About Quorlan ...", [this] { showAbout(); });

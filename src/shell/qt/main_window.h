@@ -25,6 +25,7 @@ struct WindowActions {
     std::function<bool(const std::string& label)> processLabel;
     std::function<void(platform::Option option, bool checked)> optionChanged;
     std::function<void()> commSettings;
+    std::function<void()> autoFieldSelect;
     // Unload: close the port, let go of the control.
     std::function<void()> shutdown;
 };

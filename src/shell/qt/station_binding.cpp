@@ -19,7 +19,7 @@ std::optional<CommChoice> SettingsDialogPrompt::askPortSettings(const config::St
     return CommChoice{selection->port, selection->settings};
 }
 
-WindowActions stationActions(Station& station, PortSettingsPrompt& prompt) {
+WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, fieldsel::MacFldsHost& fieldSelection) {
     WindowActions actions;
     actions.tick = [&station] { station.tick(); };
     actions.processLabel = [&station](const std::string& label) { return station.processLabel(label); };
@@ -31,7 +31,11 @@ WindowActions stationActions(Station& station, PortSettingsPrompt& prompt) {
             station.applyCommSettings(*choice);
         }
     };
-    actions.shutdown = [&station] { station.shutdown(); };
+    actions.autoFieldSelect = [&fieldSelection] { fieldSelection.show(); };
+    actions.shutdown = [&station, &fieldSelection] {
+        fieldSelection.unload();
+        station.shutdown();
+    };
     return actions;
 }
 

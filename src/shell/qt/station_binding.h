@@ -3,6 +3,7 @@
 #pragma once
 
 #include "config/comm_settings.h"
+#include "fieldsel/qt/macflds_host.h"
 #include "platform/serial_port.h"
 #include "shell/qt/main_window.h"
 #include "shell/station.h"
@@ -22,6 +23,6 @@ private:
     config::SettingsDialogState m_state;
 };
 
-WindowActions stationActions(Station& station, PortSettingsPrompt& prompt);
+WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, fieldsel::MacFldsHost& fieldSelection);
 
 } // namespace quorlan::shell
