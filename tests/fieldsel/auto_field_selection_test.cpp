@@ -132,6 +132,9 @@ TEST(AutoFieldSelection, detectMirrorTriggerTestsTheConfiguredText) {
         {MirrorSource::ProgramName, MatchMode::Mirror, {0, 10, "AB"}, "XABX", "", false, "W"},
         {MirrorSource::ProgramName, MatchMode::Mirror, {0, 1, "AB"}, "XAB", "", false, "P"},
         {MirrorSource::Comment, MatchMode::Mirror, {0, 24, "ZZ"}, "ZZ", " part zz ", false, "W"},
+        // A trigger as wide as the layout stands at position 1, "1 From Right": at the text's end.
+        {MirrorSource::ProgramName, MatchMode::Mirror, {0, 1, "ABCDEFGHIJKLM"}, "XABCDEFGHIJKLM", "", false, "W"},
+        {MirrorSource::ProgramName, MatchMode::Mirror, {0, 1, "ABCDEFGHIJKLM"}, "ABCDEFGHIJKLMX", "", false, "P"},
     };
     for (const auto& c : cases) {
         FakeProfileSection file;
