@@ -66,7 +66,6 @@ void AutoFieldSelectTest::init() {
     // A message box nobody answers would hang the test: each one is closed and counts as a failure.
     connect(&m_watchdog, &QTimer::timeout, this, &AutoFieldSelectTest::closeUnexpectedMessages);
     m_watchdog.start(200);
-    m_simulator = std::make_unique<cnc::Simulator>();
 }
 
 void AutoFieldSelectTest::cleanup() {
