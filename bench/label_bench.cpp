@@ -43,7 +43,7 @@ public:
 
 class OpenPort final : public platform::SerialPort {
 public:
-    void open(int, const std::string&) override {}
+    std::size_t open(int, const std::string&) override { return 0; }
     void close() override {}
     bool isOpen() const override { return true; }
     int waitingCount() override { return 0; }

@@ -2,6 +2,7 @@
 
 #include "cnc/field_splitter.h"
 #include "cnc/line_reader.h"
+#include "cnc/line_values.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -55,7 +56,7 @@ void readHeaderFile(LineReader& reader, const std::string& line2, float& x, floa
     x = lenientSingle(fieldAt(dimensions, kSeparators, 3));
     y = lenientSingle(fieldAt(dimensions, kSeparators, 5));
     z = lenientSingle(fieldAt(dimensions, kSeparators, 7));
-    programComment = line2.size() > 2 ? line2.substr(2) : std::string();
+    programComment = withLineBreakersBlanked(line2.size() > 2 ? line2.substr(2) : std::string());
 }
 
 // "G71 X600 Y400 Z18" then "(COMMENT)".
@@ -65,7 +66,7 @@ void readGCodeFile(const std::string& upperLine1, const std::string& line2, floa
     x = platform::strictSingle(fieldAt(upperLine1, kSeparators, 2));
     y = platform::strictSingle(fieldAt(upperLine1, kSeparators, 3));
     z = platform::strictSingle(fieldAt(upperLine1, kSeparators, 4));
-    programComment = fieldAt(platform::trimBlanks(line2), "()", 2);
+    programComment = withLineBreakersBlanked(fieldAt(platform::trimBlanks(line2), "()", 2));
 }
 
 bool isGCodeStart(const std::string& upperLine) {
@@ -74,12 +75,29 @@ bool isGCodeStart(const std::string& upperLine) {
 
 } // namespace
 
-bool isSafeProgramName(std::string_view programName) {
-    // Wildcards too: no file may be named with them, and they would make the name match others.
-    static constexpr std::string_view kRefused("/\\:*?\0", 6);
+std::string programNameFault(std::string_view programName) {
     const std::string trimmed = platform::trimBlanks(programName);
-    return !trimmed.empty() && trimmed != "." && programName.find_first_of(kRefused) == std::string_view::npos &&
-           !platform::contains(programName, "..");
+    if (trimmed.empty() || trimmed == ".") {
+        return "it names no file";
+    }
+    if (programName.size() > kMaxProgramNameBytes) {
+        return "it is longer than " + std::to_string(kMaxProgramNameBytes) + " bytes";
+    }
+    if (programName.find_first_of("/\\") != std::string_view::npos || platform::contains(programName, "..")) {
+        return "it leads out of the program folder";
+    }
+    if (platform::contains(programName, ":")) {
+        return "it names a drive";
+    }
+    // No file may be named with wildcards, and they would make the name match others.
+    if (programName.find_first_of("*?") != std::string_view::npos) {
+        return "it holds a wildcard";
+    }
+    return lineValueFault(programName);
+}
+
+bool isSafeProgramName(std::string_view programName) {
+    return programNameFault(programName).empty();
 }
 
 void CheckProgramFile(const std::string& gcodePath, const std::string& programName, const platform::PathMapper& paths,

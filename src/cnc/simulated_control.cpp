@@ -32,9 +32,10 @@ void SimulatedControl::takeInjectedFailure(std::string_view name) {
     throw StationError(number);
 }
 
+// One call, one line, whatever its arguments hold.
 void SimulatedControl::journal(const std::string& entry) const {
     if (m_journal) {
-        m_journal(entry);
+        m_journal(platform::escapeControls(entry, true));
     }
 }
 

@@ -7,11 +7,14 @@
 // True or False. Property writes and reads carry the property's name ("Visible True", "Rows").
 // The application's Visible is "Application.Visible". Factory calls read "CreateApplication" and
 // "CreateObject Koridan.ExeList". A call that fails gives the same line followed by
-// " -> error " and the error number. For example:
+// " -> error " and the error number. So that each call stays one line whatever its arguments
+// hold, a backslash is written "\\" and each control character as an escape: "\r", "\n", "\t"
+// or "\x" and two hex digits ("\x1B"); so are the five bytes the code page leaves undefined.
+// For example:
 //   AddLine #161=FLANGE.CNC;#162= ;...
 //   Clear
 //   StartList
-//   OpenList D:\L\JOB1.LST -> error 53
+//   OpenList D:\\L\\JOB1.LST -> error 53
 #pragma once
 
 #include "cnc/control.h"

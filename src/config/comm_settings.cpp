@@ -131,12 +131,19 @@ bool OpenCommPort(const StationSettings& settings, platform::SerialPort& port, p
         if (port.isOpen()) {
             port.close();
         }
-        port.open(settings.CommPort, settings.CommSettings);
-        view.setPortText("COM" + std::to_string(settings.CommPort) + ":" + settings.CommSettings);
+        showPortOpened(settings, port.open(settings.CommPort, settings.CommSettings), view);
         return true;
     } catch (const platform::StationError& error) {
         showUnexpectedError(view, error);
         return false;
+    }
+}
+
+void showPortOpened(const StationSettings& settings, std::size_t discarded, platform::StationView& view) {
+    view.setPortText("COM" + std::to_string(settings.CommPort) + ":" + settings.CommSettings);
+    if (discarded > 0) {
+        view.setStatus(std::to_string(discarded) +
+                       " bytes received while the port was closed were discarded; scan those labels again.");
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/view.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,6 +54,10 @@ void storeDialogSettings(const SettingsDialogState& state, StationSettings& sett
 // On failure the operator sees the unexpected-error message, the port text stays as it was and
 // the result is false (the caller then offers the settings dialog again).
 bool OpenCommPort(const StationSettings& settings, platform::SerialPort& port, platform::StationView& view);
+
+// After the port opened: the port text, and a note when input that had been waiting from before
+// was thrown away. Those scans got no "ACK", so the operator knows to scan them again.
+void showPortOpened(const StationSettings& settings, std::size_t discarded, platform::StationView& view);
 
 enum class Parity { None, Odd, Even, Mark, Space };
 enum class StopBits { One, OneAndHalf, Two };

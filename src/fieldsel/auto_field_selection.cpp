@@ -27,9 +27,15 @@ constexpr float kMetricMinY = 60.0F;
 constexpr float kMetricMinX = 140.0F;
 constexpr double kInchesPerMillimetre = 0.03937;
 
-float halfLimit(double unitFactor, const std::string& text) {
+// The Y limit is rounded to single precision; the X limit keeps its full precision, so a part
+// just below a limit such as 39.37 inches still fits the half.
+double halfLimitX(double unitFactor, const std::string& text) {
+    return unitFactor * platform::numericValue(text);
+}
+
+float halfLimitY(double unitFactor, const std::string& text) {
     constexpr double kLargest = std::numeric_limits<float>::max();
-    return static_cast<float>(std::clamp(unitFactor * platform::numericValue(text), -kLargest, kLargest));
+    return static_cast<float>(std::clamp(halfLimitX(unitFactor, text), -kLargest, kLargest));
 }
 
 // Halves of the length need the X limit, rows of the depth the Y limit, quarters both.
@@ -161,8 +167,8 @@ std::string AutoFieldSelection::chooseField(std::int16_t mode, float dimX, float
     }
     const FieldSelectionSettings& current = settings();
     const double unitFactor = dimY >= kMetricMinY || dimX >= kMetricMinX ? 1.0 : kInchesPerMillimetre;
-    const bool fitsHalfX = dimX < halfLimit(unitFactor, current.halfLimitX);
-    const bool fitsHalfY = dimY < halfLimit(unitFactor, current.halfLimitY);
+    const bool fitsHalfX = dimX < halfLimitX(unitFactor, current.halfLimitX);
+    const bool fitsHalfY = dimY < halfLimitY(unitFactor, current.halfLimitY);
 
     const CandidateList& candidates = kCandidates[(mirror ? 2U : 0U) + (m_preferRightHalf ? 1U : 0U)];
     // The full-length slot that ends every list is always usable, so the search never runs off the end.

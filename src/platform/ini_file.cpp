@@ -48,17 +48,23 @@ struct Line {
     std::size_t end;
 };
 
+// A UTF-8 byte order mark left by an editor is no part of the first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// CR, LF and CR LF each end a line, as the private-profile reader takes them: files whose line
+// ends were converted once too often, or written on another system, read the same.
 std::vector<Line> splitLines(std::string_view text) {
     std::vector<Line> lines;
-    std::size_t begin = 0;
+    std::size_t begin = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
     while (begin < text.size()) {
-        const auto newline = text.find('\n', begin);
-        const std::size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
-        std::size_t contentEnd = newline == std::string_view::npos ? end : newline;
-        if (contentEnd > begin && text[contentEnd - 1] == '\r' && newline != std::string_view::npos) {
-            --contentEnd;
+        const auto lineEnd = text.find_first_of("\r\n", begin);
+        if (lineEnd == std::string_view::npos) {
+            lines.push_back({begin, text.size(), text.size()});
+            break;
         }
-        lines.push_back({begin, contentEnd, end});
+        const bool crlf = text.substr(lineEnd, 2) == "\r\n";
+        const std::size_t end = lineEnd + (crlf ? 2 : 1);
+        lines.push_back({begin, lineEnd, end});
         begin = end;
     }
     return lines;
@@ -186,12 +192,13 @@ long leadingInteger(std::string_view text) {
     return static_cast<long>(value);
 }
 
+// A file's own line end, as its first line shows it; CR LF for a file that has none yet.
 std::string_view lineEndOf(std::string_view text) {
-    const auto newline = text.find('\n');
-    if (newline != std::string_view::npos && (newline == 0 || text[newline - 1] != '\r')) {
-        return "\n";
+    const auto lineEnd = text.find_first_of("\r\n");
+    if (lineEnd == std::string_view::npos || text.substr(lineEnd, 2) == "\r\n") {
+        return "\r\n";
     }
-    return "\r\n";
+    return text[lineEnd] == '\r' ? "\r" : "\n";
 }
 
 std::string withEntry(const std::string& text, const std::string& section, const std::string& key,
@@ -210,7 +217,7 @@ std::string withEntry(const std::string& text, const std::string& section, const
         const std::string separator = last.end == last.contentEnd ? eol : std::string();
         return text.substr(0, last.end) + separator + entry + text.substr(last.end);
     }
-    const bool open = !text.empty() && text.back() != '\n';
+    const bool open = !lines.empty() && lines.back().end == lines.back().contentEnd;
     return text + (open ? eol : std::string()) + "[" + section + "]" + eol + entry;
 }
 
@@ -250,18 +257,53 @@ int createTemporary(const std::string& target, std::string& temporaryPath) {
     return -1;
 }
 
-bool replaceFile(const std::string& target, std::string_view content, std::optional<mode_t> mode) {
+// A file without any write permission is read-only for whoever runs the station, as the
+// read-only attribute is on the workstation; one this user may not write is not this user's.
+bool mayChange(const std::string& target, const struct stat& status) {
+    return (status.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
+}
+
+// The new file takes the old one's owner and mode, or the replacement is not made.
+bool takeOver(int fd, const std::optional<struct stat>& old) {
+    return !old || (::fchmod(fd, old->st_mode & 07777) == 0 && ::fchown(fd, old->st_uid, old->st_gid) == 0);
+}
+
+enum class Replaced { Done, Failed, NotPossible };
+
+// Through a temporary file and a rename, so that a crash never leaves half a settings file.
+Replaced replaceFile(const std::string& target, std::string_view content, const std::optional<struct stat>& old) {
     std::string temporaryPath;
     const int fd = createTemporary(target, temporaryPath);
     if (fd < 0) {
-        return false;
+        return Replaced::NotPossible;
     }
-    bool ok = writeAll(fd, content) && (!mode || ::fchmod(fd, *mode) == 0) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporaryPath.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    Replaced outcome = Replaced::Done;
+    if (!takeOver(fd, old)) {
+        outcome = Replaced::NotPossible;
+    } else if (!writeAll(fd, content) || ::fsync(fd) != 0) {
+        outcome = Replaced::Failed;
+    }
+    if (::close(fd) != 0 && outcome == Replaced::Done) {
+        outcome = Replaced::Failed;
+    }
+    if (outcome == Replaced::Done && ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        outcome = Replaced::NotPossible;
+    }
+    if (outcome != Replaced::Done) {
         ::unlink(temporaryPath.c_str());
     }
+    return outcome;
+}
+
+// Where no file can be made beside it (a read-only folder), or a new file could not keep the
+// owner, the file itself is rewritten.
+bool rewriteInPlace(const std::string& target, std::string_view content) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = writeAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
     return ok;
 }
 
@@ -303,12 +345,24 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
     if (!content && error != ENOENT) {
         return false; // never replace a file that exists but could not be read
     }
-    std::optional<mode_t> mode;
-    struct stat status {};
-    if (content && ::stat(target.c_str(), &status) == 0) {
-        mode = status.st_mode & 07777;
+    std::optional<struct stat> old;
+    if (content) {
+        struct stat status {};
+        if (::stat(target.c_str(), &status) != 0 || !mayChange(target, status)) {
+            return false;
+        }
+        old = status;
     }
-    return replaceFile(target, withEntry(content.value_or(std::string()), sectionName, keyName, value), mode);
+    const std::string changed = withEntry(content.value_or(std::string()), sectionName, keyName, value);
+    switch (replaceFile(target, changed, old)) {
+    case Replaced::Done:
+        return true;
+    case Replaced::NotPossible:
+        return old && rewriteInPlace(target, changed);
+    case Replaced::Failed:
+        break;
+    }
+    return false;
 }
 
 IniFileSection::IniFileSection(std::string filePath, std::string section)

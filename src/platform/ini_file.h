@@ -1,7 +1,10 @@
 // Settings files with the private-profile rules the station's settings were written under:
 // names compared ignoring ASCII case, blanks and one pair of surrounding quotes dropped on read,
-// keys replaced in place on write. A write goes to a temporary file that is renamed over the
-// original, so a crash never leaves half a settings file behind.
+// CR, LF and CR LF each ending a line, a leading byte order mark skipped, keys replaced in place
+// on write with the file's own line ends. A write goes to a temporary file that takes the old
+// file's owner and mode and is renamed over it, so a crash never leaves half a settings file
+// behind; where that cannot be done (a read-only folder, an owner the station cannot give the
+// new file) the file is rewritten in place. A file the user may not write is never changed.
 #pragma once
 
 #include "platform/profile.h"

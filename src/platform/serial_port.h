@@ -3,6 +3,7 @@
 // everything waiting, and writing.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace quorlan::platform {
@@ -11,9 +12,11 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    // Closes the port first when it is open. Throws StationError when the port number has no
-    // device, the device is in use or not accessible, or the settings text is not valid.
-    virtual void open(int port, const std::string& settings) = 0;
+    // Closes the port first when it is open. Input that was waiting from before is thrown away,
+    // so that it cannot be glued to the next scan; returns how many bytes that was. Throws
+    // StationError when the port number has no device, the device is in use or not accessible,
+    // or the settings text is not valid.
+    virtual std::size_t open(int port, const std::string& settings) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
@@ -21,8 +24,8 @@ public:
     virtual std::string readAll() = 0;
     virtual void write(const std::string& bytes) = 0;
 
-    // When the port closed by itself since the last call (device unplugged, read error), the
-    // reason for the operator; empty otherwise.
+    // When the port closed by itself since the last call (device unplugged, read error), what
+    // happened, for the operator ("the device vanished"); empty otherwise.
     virtual std::string takeLossReason() = 0;
     // The device behind a port number, for messages and the settings dialog.
     virtual std::string deviceName(int port) const = 0;

@@ -138,4 +138,42 @@ std::string formatSingle(float value) {
     return buffer;
 }
 
+bool isControlCharacter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F || u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D;
+}
+
+std::string escapeControls(std::string_view text, bool escapeBackslashes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' && escapeBackslashes) {
+            result += "\\\\";
+        } else if (!isControlCharacter(c)) {
+            result += c;
+        } else if (c == '\r') {
+            result += "\\r";
+        } else if (c == '\n') {
+            result += "\\n";
+        } else if (c == '\t') {
+            result += "\\t";
+        } else {
+            const auto u = static_cast<unsigned char>(c);
+            result += "\\x";
+            result += kHex[u >> 4];
+            result += kHex[u & 0xF];
+        }
+    }
+    return result;
+}
+
+std::string visibleText(std::string_view text, std::size_t maxLength) {
+    if (text.size() <= maxLength) {
+        return escapeControls(text);
+    }
+    return escapeControls(text.substr(0, maxLength)) + "... (" + std::to_string(text.size() - maxLength) +
+           " more characters)";
+}
+
 } // namespace quorlan::platform

@@ -29,4 +29,19 @@ float strictSingle(std::string_view text);
 // A single as text with up to seven significant digits and no padding: 600, 12.5, 0.25.
 std::string formatSingle(float value);
 
+// A control character: 0x00 to 0x1F and 0x7F, and the five bytes the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D), which become control characters once converted.
+bool isControlCharacter(char c);
+
+// Each control character written as an escape (\r, \n, \t, \x1B), so that text holding one
+// stays on one line and cannot drive a terminal. With escapeBackslashes, a backslash becomes
+// "\\" as well, so that the escapes can be told from the text.
+std::string escapeControls(std::string_view text, bool escapeBackslashes = false);
+
+// Text for the operator's eyes (status line, echo, message boxes): control characters escaped,
+// and a text beyond maxLength cut there with a note of how much was left out, as nobody reads
+// a megabyte in a status line.
+inline constexpr std::size_t kMaxShownLength = 1000;
+std::string visibleText(std::string_view text, std::size_t maxLength = kMaxShownLength);
+
 } // namespace quorlan::platform

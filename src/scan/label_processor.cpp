@@ -1,5 +1,6 @@
 #include "scan/label_processor.h"
 
+#include "cnc/line_values.h"
 #include "cnc/program_file.h"
 #include "config/common.h"
 #include "platform/error.h"
@@ -34,6 +35,12 @@ LabelProcessor::LabelProcessor(ScanContext& context, LabelState& state, const Fi
       m_handover(context, state, fieldCodes, std::move(launchEditor)) {}
 
 bool LabelProcessor::ProcessLabel(const std::string& text) {
+    // Every character of a label ends up in a value of the line, so one that the line may not
+    // carry refuses the whole label before anything is done with it.
+    if (const std::string fault = cnc::lineValueFault(text); !fault.empty()) {
+        m_context.view.setStatus("Label not accepted (" + fault + "): " + text);
+        return false;
+    }
     clearOnFirstScan();
     if (runControlLabel(text) || runFieldCodeLabel(text)) {
         return true;
@@ -103,8 +110,8 @@ bool LabelProcessor::runFieldCodeLabel(const std::string& text) {
 
 std::optional<bool> LabelProcessor::readPlainLabel(Scan& scan) {
     const std::string name = withProgramExtension(trimBlanks(scan.text));
-    if (!cnc::isSafeProgramName(name)) {
-        return refuseProgramName(name);
+    if (refuseProgramName(name)) {
+        return false;
     }
     applyDefaultField(scan);
     const auto source = m_context.fieldSelector.mirrorSource();
@@ -164,8 +171,8 @@ std::optional<bool> LabelProcessor::readPartLabel(Scan& scan) {
     const int number = digitValue(part);
     if (number == 1) {
         const std::string name = partProgramName(text.substr(3));
-        if (!cnc::isSafeProgramName(name)) {
-            return refuseProgramName(name);
+        if (refuseProgramName(name)) {
+            return false;
         }
     }
     m_state.CollectedParts.insert(0, 1, part);
@@ -257,8 +264,11 @@ void LabelProcessor::writeCsvRecord() {
 }
 
 bool LabelProcessor::refuseProgramName(const std::string& name) {
-    m_context.view.setStatus("Program name not accepted: " + name);
-    return false;
+    const std::string fault = cnc::programNameFault(name);
+    if (!fault.empty()) {
+        m_context.view.setStatus("Program name not accepted (" + fault + "): " + name);
+    }
+    return !fault.empty();
 }
 
 bool LabelProcessor::conclude(const Scan& scan) {

@@ -46,6 +46,7 @@ private:
     void applyDefaultField(Scan& scan);
     void dropPartialSet();
     void writeCsvRecord();
+    // True, after telling the operator why, when the name cannot be used.
     bool refuseProgramName(const std::string& name);
     bool conclude(const Scan& scan);
 

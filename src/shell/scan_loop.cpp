@@ -19,13 +19,34 @@ std::size_t labelEnd(const std::string& text) {
     return percent == std::string::npos ? text.size() : percent + 1;
 }
 
+// Many scanners end each scan with CR, LF or CR LF, often as their factory setting. The line end
+// is no part of a label.
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+std::size_t leadingTerminatorLength(std::string_view text) {
+    if (platform::startsWith(text, "\r\n")) {
+        return 2;
+    }
+    return !text.empty() && isLineEnd(text.front()) ? 1 : 0;
+}
+
+void dropTerminator(std::string& text) {
+    if (platform::endsWith(text, "\r\n")) {
+        text.resize(text.size() - 2);
+    } else if (!text.empty() && isLineEnd(text.back())) {
+        text.pop_back();
+    }
+}
+
 } // namespace
 
 ScanLoop::ScanLoop(platform::SerialPort& port, platform::StationView& view, ScanRoutes routes)
     : m_port(port), m_view(view), m_routes(std::move(routes)) {}
 
 void ScanLoop::tick() {
-    if (!watchPort()) {
+    if (!m_port.isOpen()) {
         return;
     }
     frame();
@@ -34,51 +55,53 @@ void ScanLoop::tick() {
     }
 }
 
-// False while the port is closed, which is no error: ticks then do nothing. A port that went
-// away by itself is reported once and reopened as soon as the device is back.
-bool ScanLoop::watchPort() {
-    const std::string reason = m_port.takeLossReason();
-    if (!reason.empty()) {
-        m_portLost = true;
-        m_view.setStatus("Scanner port lost (" + reason + "); waiting for it to come back.");
-    }
-    if (m_port.isOpen()) {
-        m_portLost = false;
-        return true;
-    }
-    if (m_portLost && m_routes.reopenPort && m_routes.reopenPort()) {
-        m_portLost = false;
-        m_view.setStatus("Scanner port is back. Ready.");
-        return true;
-    }
-    return false;
-}
-
 void ScanLoop::frame() {
     if (m_port.waitingCount() != 0) {
-        const std::string chunk = m_port.readAll();
-        if (!chunk.empty()) {
-            m_text += chunk;
-            m_view.setScanActivity(true, chunk.substr(0, 1));
-            m_quietTicks = 0;
-        }
-    } else if (!m_text.empty()) {
+        read();
+    } else if (!m_text.empty() || m_discarded > 0) {
         ++m_quietTicks;
-        m_view.setLastScan(" Last Scan:    " + m_text);
+        if (!m_text.empty()) {
+            m_view.setLastScan(" Last Scan:    " + m_text);
+        }
     }
     if (m_text.size() > kMaxScanLength) {
-        m_text.clear();
-        m_quietTicks = 0;
-        m_view.setScanActivity(false, {});
-        m_view.setStatus("Scanner input too long without a pause; it was discarded.");
+        discardOverlongInput();
+    }
+    if (m_quietTicks < kQuietTicksPerScan) {
         return;
     }
-    if (m_quietTicks == kQuietTicksPerScan) {
-        m_quietTicks = 0;
-        m_view.setScanActivity(false, {});
-        m_finished.push_back(std::move(m_text));
-        m_text.clear();
+    m_quietTicks = 0;
+    m_view.setScanActivity(false, {});
+    if (m_discarded > 0) {
+        m_view.setStatus("Scanner input too long without a pause: " + std::to_string(m_discarded) +
+                         " bytes were discarded.");
+        m_discarded = 0;
+        return;
     }
+    m_finished.push_back(std::move(m_text));
+    m_text.clear();
+}
+
+void ScanLoop::read() {
+    const std::string chunk = m_port.readAll();
+    if (chunk.empty()) {
+        return;
+    }
+    m_quietTicks = 0;
+    m_view.setScanActivity(true, chunk.substr(0, 1));
+    if (m_discarded > 0) {
+        m_discarded += chunk.size();
+    } else {
+        m_text += chunk;
+    }
+}
+
+// No scanner sends a megabyte in one scan: this is a device gone wrong. Whatever else arrives
+// before the line falls quiet belongs to the same flood and must not pass for a scan.
+void ScanLoop::discardOverlongInput() {
+    m_discarded = m_text.size();
+    m_text.clear();
+    m_view.setStatus("Scanner input too long without a pause; discarding it until the line is quiet.");
 }
 
 void ScanLoop::drain() {
@@ -132,12 +155,18 @@ void ScanLoop::dispatch(std::string text) {
 }
 
 void ScanLoop::dispatchLabel(std::string text) {
+    dropTerminator(text);
+    if (text.empty()) {
+        return;
+    }
     std::replace(text.begin(), text.end(), '!', ' ');
     m_view.setStatus("Reading Barcode-Label." + text);
     const std::size_t end = labelEnd(text);
     std::string rest = text.substr(end);
     text.resize(end);
-    // The rest is a scan of its own and comes before anything framed meanwhile.
+    // The rest is a scan of its own and comes before anything framed meanwhile; the line end a
+    // scanner put after the first label is no part of it.
+    rest.erase(0, leadingTerminatorLength(rest));
     if (!rest.empty()) {
         m_finished.push_front(std::move(rest));
     }

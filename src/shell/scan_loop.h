@@ -21,8 +21,6 @@ struct ScanRoutes {
     // Empty while the station cannot handle the kind: such a scan is reported and dropped.
     std::function<void(const std::string&)> process2DBarcode;
     std::function<std::string(const std::string&)> expandCompressedScan;
-    // Opens the port again after the device went away; false while it is still missing.
-    std::function<bool()> reopenPort;
 };
 
 class ScanLoop final {
@@ -31,7 +29,7 @@ public:
 
     ScanLoop(platform::SerialPort& port, platform::StationView& view, ScanRoutes routes);
 
-    // Timer1.
+    // Timer1. A closed port is no error: the tick then does nothing.
     void tick();
 
     // While held (start-up, a manual entry being processed), ticks frame scans but dispatch none.
@@ -44,8 +42,9 @@ public:
     std::size_t queuedScans() const { return m_finished.size(); }
 
 private:
-    bool watchPort();
     void frame();
+    void read();
+    void discardOverlongInput();
     void drain();
     void dispatchReported(std::string text);
     void dispatch(std::string text);
@@ -58,7 +57,9 @@ private:
     int m_quietTicks = 0;
     std::deque<std::string> m_finished;
     int m_holds = 0;
-    bool m_portLost = false;
+    // Bytes of an over-long scan thrown away so far; the rest of it is thrown away too, until
+    // the line has been quiet for a scan's quiet ticks.
+    std::size_t m_discarded = 0;
 };
 
 } // namespace quorlan::shell

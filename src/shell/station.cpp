@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "scan/label_processor.h"
 #include "scan/label_state.h"
+#include "shell/port_watch.h"
 #include "shell/scan_loop.h"
 
 #include <functional>
@@ -44,26 +45,13 @@ struct Station::Parts {
           settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
-          labels(context, labelState, fieldCodes), scanLoop(port, view, routes()),
+          labels(context, labelState, fieldCodes), portWatch(port, view, settings), scanLoop(port, view, routes()),
           fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
 
     ScanRoutes routes() {
         ScanRoutes result;
         result.processLabel = [this](const std::string& text) { return labels.ProcessLabel(text); };
-        result.reopenPort = [this] { return reopenPort(); };
         return result;
-    }
-
-    bool reopenPort() {
-        if (!portWanted) {
-            return false;
-        }
-        try {
-            port.open(settings.CommPort, settings.CommSettings);
-            return true;
-        } catch (const platform::StationError&) {
-            return false;
-        }
     }
 
     // An error in a start-up step is reported and start-up goes on with the next step.
@@ -77,18 +65,19 @@ struct Station::Parts {
 
     // The control may need a while before it hands out its work list. The wait keeps the window
     // alive, and gives up after a bounded time rather than hanging the station.
+    // A control whose application object could not be created can never deliver a list either:
+    // that ends the same way as a control that never answers.
     bool waitForWorkList() {
         const auto deadline = std::chrono::steady_clock::now() + options.listWait;
         while (true) {
             auto& application = workList.application();
-            if (!application) {
-                throw platform::StationError(platform::errc::kObjectNotSet);
+            if (application) {
+                if (auto list = application->NewList()) {
+                    workList.workList() = std::move(list);
+                    return true;
+                }
             }
-            if (auto list = application->NewList()) {
-                workList.workList() = std::move(list);
-                return true;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (!application || std::chrono::steady_clock::now() >= deadline) {
                 view.message("Koridan Connection Failed!", platform::MessageIcon::Critical,
                              platform::MessageButtons::Ok, "ERROR");
                 return false;
@@ -116,13 +105,13 @@ struct Station::Parts {
     config::SettingsFile settingsFile;
     std::string commandLineUpper;
     std::string helpFile;
-    bool portWanted = false;
     cnc::WorkListLink workList;
     fieldsel::AutoFieldSelection fieldSelection;
     scan::FieldCodeTable fieldCodes;
     scan::LabelState labelState;
     scan::ScanContext context;
     scan::LabelProcessor labels;
+    PortWatch portWatch;
     ScanLoop scanLoop;
     fieldsel::FieldSelectionSetup fieldSelectionSetup;
 };
@@ -160,7 +149,9 @@ bool Station::start() {
 }
 
 void Station::tick() {
-    m_parts->scanLoop.tick();
+    if (m_parts->portWatch.ready()) {
+        m_parts->scanLoop.tick();
+    }
 }
 
 bool Station::processLabel(const std::string& text) {
@@ -180,15 +171,16 @@ void Station::optionChanged(platform::Option option, bool checked) {
 
 bool Station::openCommPort() {
     Parts& p = *m_parts;
+    // Whatever the operator chooses, the scanner is wanted: a port that does not open now is
+    // tried again on every tick, with the status line saying why it is closed.
+    p.portWatch.keepOpen();
     while (!config::OpenCommPort(p.settings, p.port, p.view)) {
         const auto choice = p.prompt.askPortSettings(p.settings);
         if (!choice) {
-            p.portWanted = false;
             return false;
         }
         p.store(*choice);
     }
-    p.portWanted = true;
     return true;
 }
 
@@ -220,10 +212,10 @@ fieldsel::FieldSelectionSetup& Station::fieldSelectionSetup() {
 
 void Station::shutdown() {
     Parts& p = *m_parts;
+    p.portWatch.stop();
     if (p.port.isOpen()) {
         p.port.close();
     }
-    p.portWanted = false;
     p.workList.release();
 }
 

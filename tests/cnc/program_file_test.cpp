@@ -1,4 +1,5 @@
 #include "cnc/field_splitter.h"
+#include "cnc/line_values.h"
 #include "cnc/program_file.h"
 #include "cnc/temp_folder.h"
 #include "fakes/fake_view.h"
@@ -17,14 +18,52 @@ TEST(FieldSplitter, everySeparatorEndsAFieldAndMissingFieldsReadEmpty) {
     EXPECT_EQ(fieldAt("UN  X=1", " =", 2), "");
 }
 
-TEST(ProgramName, onlyNamesInsideTheFolderAreSafe) {
-    for (const char* safe : {"FLANGE.CNC", "A B.CNC", "PART7%", ".HIDDEN"}) {
-        EXPECT_TRUE(isSafeProgramName(safe)) << safe;
+TEST(ProgramName, onlyNamesOfFilesInsideTheFolderThatALineCanCarryAreSafe) {
+    for (const std::string& safe : std::vector<std::string>{"FLANGE.CNC", "A B.CNC", "PART7%", ".HIDDEN",
+                                                            "\xD1\xE9.CNC", std::string(255, 'A')}) {
+        EXPECT_EQ(programNameFault(safe), "") << safe;
     }
-    for (const std::string& unsafe :
-         std::vector<std::string>{"../X.CNC", "A/B.CNC", "A\\B.CNC", "C:X.CNC", "..", ".", "", "   ", "X..CNC",
-                                  "P*.CNC", "P?.CNC", std::string("A\0B", 3)}) {
-        EXPECT_FALSE(isSafeProgramName(unsafe)) << unsafe;
+    const struct {
+        std::string name;
+        const char* fault;
+    } unsafe[] = {
+        {"../X.CNC", "it leads out of the program folder"},
+        {"A/B.CNC", "it leads out of the program folder"},
+        {"A\\B.CNC", "it leads out of the program folder"},
+        {"X..CNC", "it leads out of the program folder"},
+        {"..", "it leads out of the program folder"},
+        {"C:X.CNC", "it names a drive"},
+        {".", "it names no file"},
+        {"", "it names no file"},
+        {"   ", "it names no file"},
+        {"P*.CNC", "it holds a wildcard"},
+        {"P?.CNC", "it holds a wildcard"},
+        {std::string(256, 'A'), "it is longer than 255 bytes"},
+        {std::string("A\0B", 3), "it holds the control character \\x00"},
+        {"A\r\nB", "it holds the control character \\r"},
+        {"A;#171=9", "it holds \";\", which separates the items of a work-list line"},
+    };
+    for (const auto& c : unsafe) {
+        EXPECT_EQ(programNameFault(c.name), c.fault) << c.name;
+        EXPECT_FALSE(isSafeProgramName(c.name)) << c.name;
+    }
+}
+
+TEST(LineValues, semicolonsAndControlCharactersAreRefusedInScansAndBlankedInFiles) {
+    const struct {
+        std::string text;
+        const char* fault;
+        const char* blanked;
+    } cases[] = {
+        {"FLANGE PLATE 600", "", "FLANGE PLATE 600"},
+        {"\xE9\xF1\x80\xFF", "", "\xE9\xF1\x80\xFF"},
+        {"A;B", "it holds \";\", which separates the items of a work-list line", "A B"},
+        {"A\tB\x1B[2J", "it holds the control character \\t", "A B [2J"},
+        {"A\x7F\x81\x9D", "it holds the control character \\x7F", "A   "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(lineValueFault(c.text), c.fault) << c.text;
+        EXPECT_EQ(withLineBreakersBlanked(c.text), c.blanked) << c.text;
     }
 }
 
@@ -71,6 +110,9 @@ TEST_F(CheckProgramFileTest, takesWhatTheFileGivesAndKeepsWhatWasReadWhenItFails
         {"UN line beyond the lines read", "QZT\n;;C\n" + std::string(20000, '\n') + "UN X=1 Y=2 Z=3\n", -1, -2, -3, ""},
         {"a line longer than any program line", "G71 X1 Y2 Z3" + std::string(2 << 20, ' '), -1, -2, -3, ""},
         {"binary after a G-code start", std::string(kBinaryGCode, sizeof kBinaryGCode - 1), -1, -2, -3, ""},
+        // A file cannot break its own work-list line.
+        {"comment with separators", "G71 X1 Y2 Z3\n(A;#171=9\tB\x1B)\n", 1, 2, 3, "A #171=9 B "},
+        {"header comment with separators", "QZT\n;;X;Y\x07\nUN X=1 Y=2 Z=3\n", 1, 2, 3, "X Y "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -69,14 +69,18 @@ TEST_F(SimulatorTest, journalHasOneLineForEachOperationWithItsArguments) {
     list->SetVisible(true);
     list->AddLine("#161=FLANGE.CNC;#162= ;");
     list->SetLine(1, "#161=X;");
+    list->AddLine("#161=X\r\nAddLine #161=EVIL.CNC\x1B\\;");
     application->StartList();
     list->Rows();
     application->SetWindowState(2);
     EXPECT_EQ(errorOf([&] { application->OpenList("D:\\L\\JOB1.LST"); }), platform::errc::kFileNotFound);
     EXPECT_EQ(errorOf([&] { simulator.createObject("Other.Thing"); }), platform::errc::kCannotCreateObject);
-    EXPECT_THAT(journal, ElementsAre("Visible True", "AddLine #161=FLANGE.CNC;#162= ;", "SetLine 1 #161=X;",
-                                     "StartList", "Rows", "WindowState 2", "OpenList D:\\L\\JOB1.LST -> error 53",
-                                     "CreateObject Other.Thing -> error 429"));
+    // Whatever the arguments hold, one call stays one line: backslashes and control characters
+    // are escaped.
+    EXPECT_THAT(journal,
+                ElementsAre("Visible True", "AddLine #161=FLANGE.CNC;#162= ;", "SetLine 1 #161=X;",
+                            "AddLine #161=X\\r\\nAddLine #161=EVIL.CNC\\x1B\\\\;", "StartList", "Rows", "WindowState 2",
+                            "OpenList D:\\\\L\\\\JOB1.LST -> error 53", "CreateObject Other.Thing -> error 429"));
     EXPECT_THAT(shown, ElementsAre(true));
 }
 

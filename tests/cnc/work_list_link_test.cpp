@@ -131,7 +131,7 @@ TEST_F(WorkListLinkTest, failedListLoadShowsReadyAndDarkIndicatorsAndNamesOnlyAM
         EXPECT_EQ(view.statusText, "Ready.");
         EXPECT_FALSE(view.anyPartIndicator());
     }
-    EXPECT_EQ(journal.front(), "OpenList D:\\L\\JOB1.LST -> error 53");
+    EXPECT_EQ(journal.front(), "OpenList D:\\\\L\\\\JOB1.LST -> error 53");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/error.h"
 #include "platform/serial_port.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace quorlan::testing {
 
 class FakeSerialPort final : public platform::SerialPort {
 public:
-    void open(int port, const std::string& settings) override {
+    std::size_t open(int port, const std::string& settings) override {
         ++openCalls;
         if (failOpenWith != 0) {
             throw platform::StationError(failOpenWith);
@@ -20,6 +21,9 @@ public:
         opened = true;
         openedPort = port;
         openedSettings = settings;
+        const std::size_t discarded = pending.size();
+        pending.clear();
+        return discarded;
     }
     void close() override { opened = false; }
     bool isOpen() const override { return opened; }

@@ -43,8 +43,13 @@ TEST(AutoFieldSelection, unitFactorAndStrictLimitsDecideTheFirstNormalChoice) {
         {100, 50, "1000", "600", "SFN"}, // inches: limits 39.37 and 23.622
         {150, 50, "1000", "600", "FFS"}, // millimetres
         {150, 50, "150", "600", "FFN"},  // equal to the X limit
-        {10, 23.622F, "1000", "600", "SFS"}, {0, 0, "", "", "SFN"},
-        {0, 0, "abc", "0", "SFN"},           {0, 0, "1e300", "1e300", "FFS"},
+        {10, 23.622F, "1000", "600", "SFS"},
+        {0, 0, "", "", "SFN"},
+        {0, 0, "abc", "0", "SFN"},
+        {0, 0, "1e300", "1e300", "FFS"},
+        // Only the Y limit is rounded to single precision: a part just below the X limit fits.
+        {39.37F, 10, "1000", "600", "FFS"},
+        {200, 10, "200.000001", "600", "FFS"},
     };
     for (const auto& c : cases) {
         FakeProfileSection file = tableFile(c.limitX, c.limitY);

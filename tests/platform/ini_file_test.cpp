@@ -2,12 +2,19 @@
 #include "platform/temp_folder.h"
 
 #include <climits>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quorlan::platform {
 namespace {
 
 using testing::TempFolder;
+
+constexpr unsigned kNobody = 65534;
 
 TEST(IniFile, readsWithPrivateProfileRules) {
     const TempFolder folder;
@@ -28,6 +35,11 @@ TEST(IniFile, readsWithPrivateProfileRules) {
         {"[KORVALDE]\r\nB=1\r\n[KORVALDE]\r\nA=2\r\n", 128, "DEF"},
         {"A=1\r\n[OTHER]\r\nA=1\r\n", 128, "DEF"},
         {"", 3, "DE"},
+        // Each of CR, LF and CR LF ends a line; a byte order mark does not hide the first section.
+        {"[KORVALDE]\rB=1\rA=cr only\r", 128, "cr only"},
+        {"[KORVALDE]\r\r\nA=converted twice\r\r\n", 128, "converted twice"},
+        {"[KORVALDE]\n\rA=mixed\n", 128, "mixed"},
+        {"\xEF\xBB\xBF[KORVALDE]\r\nA=after mark\r\n", 128, "after mark"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", c.bufferSize, folder.write("QZT.INI", c.file)),
@@ -64,6 +76,11 @@ TEST(IniFile, writeChangesOnlyTheKeyLine) {
         {"[KORVALDE]\nB=1", "A", "[KORVALDE]\nB=1\nA=v\n"},
         {"[X]\nB=2", "A", "[X]\nB=2\n[KORVALDE]\nA=v\n"},
         {"[KORVALDE]\n[KORVALDE]\nA=0\n", "A", "[KORVALDE]\nA=v\n[KORVALDE]\nA=0\n"},
+        {"[KORVALDE]\rA=1\rB=2\r", "A", "[KORVALDE]\rA=v\rB=2\r"},
+        {"[KORVALDE]\rB=2", "A", "[KORVALDE]\rB=2\rA=v\r"},
+        {"[KORVALDE]\r\r\nA=1\r\r\n", "A", "[KORVALDE]\r\r\nA=v\r\r\n"},
+        {"\xEF\xBB\xBF[KORVALDE]\r\nA=1\r\n", "A", "\xEF\xBB\xBF[KORVALDE]\r\nA=v\r\n"},
+        {"\xEF\xBB\xBF", "A", "\xEF\xBB\xBF[KORVALDE]\r\nA=v\r\n"},
     };
     for (const auto& c : cases) {
         const TempFolder folder;
@@ -82,6 +99,78 @@ TEST(IniFile, writeRefusesWhatWouldBreakTheFile) {
     EXPECT_FALSE(writePrivateProfileString("KORVALDE", "A", "1", folder.makeFolder("unreadable")));
     EXPECT_FALSE(writePrivateProfileString("KORVALDE", "A", "1", folder.path("missing/QZT.INI")));
     EXPECT_EQ(folder.read("QZT.INI"), "[KORVALDE]\r\nA=1\r\n");
+}
+
+// Runs the action as a user who owns nothing here (nobody, when the tests run as root), the way
+// a station runs beside files an administrator set up. The action's result is the exit status.
+bool asAnotherUser(const std::function<bool()>& action) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            std::_Exit(2);
+        }
+        std::_Exit(action() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct stat statusOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status;
+}
+
+TEST(IniFile, fileWithoutWritePermissionIsNeverChanged) {
+    const TempFolder folder;
+    const auto path = folder.write("QZT.INI", "[KORVALDE]\r\nA=1\r\n");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(writePrivateProfileString("KORVALDE", "A", "2", path));
+    EXPECT_EQ(folder.read("QZT.INI"), "[KORVALDE]\r\nA=1\r\n");
+    EXPECT_EQ(statusOf(path).st_mode & 07777, 0444U);
+}
+
+TEST(IniFile, fileOfAnotherUserInAWritableFolderIsNotReplaced) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give the file another owner";
+    }
+    const TempFolder folder;
+    ::chmod(folder.path().c_str(), 0777);
+    const auto path = folder.write("QZT.INI", "[KORVALDE]\r\nA=1\r\n");
+    ::chmod(path.c_str(), 0644);
+    EXPECT_FALSE(asAnotherUser([&] { return writePrivateProfileString("KORVALDE", "A", "2", path); }));
+    EXPECT_EQ(folder.read("QZT.INI"), "[KORVALDE]\r\nA=1\r\n");
+    EXPECT_EQ(statusOf(path).st_uid, 0U);
+}
+
+TEST(IniFile, writableFileInAReadOnlyFolderIsRewrittenInPlace) {
+    const TempFolder folder;
+    const auto path = folder.write("locked/QZT.INI", "[KORVALDE]\r\nA=1\r\nB=2\r\n");
+    ::chmod(path.c_str(), 0666);
+    ::chmod(folder.path("locked").c_str(), 0555);
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_TRUE(asAnotherUser([&] { return writePrivateProfileString("KORVALDE", "B", "", path); }));
+    ::chmod(folder.path("locked").c_str(), 0755);
+    EXPECT_EQ(folder.read("locked/QZT.INI"), "[KORVALDE]\r\nA=1\r\nB=\r\n");
+}
+
+TEST(IniFile, replacedFileKeepsItsOwnerAndMode) {
+    const TempFolder folder;
+    const auto path = folder.write("QZT.INI", "[KORVALDE]\r\nA=1\r\n");
+    ::chmod(path.c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
+    EXPECT_TRUE(writePrivateProfileString("KORVALDE", "A", "2", path));
+    EXPECT_EQ(folder.read("QZT.INI"), "[KORVALDE]\r\nA=2\r\n");
+    const struct stat after = statusOf(path);
+    EXPECT_EQ(after.st_mode & 07777, 0640U);
+    if (root) {
+        EXPECT_EQ(after.st_uid, kNobody);
+        EXPECT_EQ(after.st_gid, kNobody);
+    }
 }
 
 TEST(IniFile, linkedFileIsChangedWhereItLives) {

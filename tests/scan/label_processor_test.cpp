@@ -11,7 +11,7 @@ constexpr MirrorSource kName = MirrorSource::ProgramName;
 constexpr MirrorSource kBarcode = MirrorSource::Barcode;
 const std::string kFormatError = "Barcode Formating Error.  ";
 const std::string kWaiting = " Waiting for next barcode...";
-const std::string kRefused = "Program name not accepted: ";
+const std::string kOutOfFolder = "Program name not accepted (it leads out of the program folder): ";
 
 std::string indicators(const testing::FakeView& view) {
     std::string lit;
@@ -65,12 +65,11 @@ TEST(ProcessLabel, labelSequences) {
         {{"%93X%"}, kBarcode, false, kWaiting, ""},
         {{"%"}, kBarcode, false, kFormatError + "%", ""},
         {{"%1"}, kBarcode, false, kFormatError + "%1", ""},
-        {{"..\\SECRET"}, kName, false, kRefused + "..\\SECRET.CNC", ""},
-        {{"SUB/X"}, kName, false, kRefused + "SUB/X.CNC", ""},
-        {{"%23600 400 18 %", "%13..\\SECRET N %"}, kBarcode, false, kRefused + "..\\SECRET.CNC", "", "00100"},
-        {{"%11C:SECRET%"}, kBarcode, false, kRefused + "C:SECRET%", ""},
-        {{std::string("%11A\0B N %", 10)}, kBarcode, false, kRefused + std::string("A\0B.CNC", 7), ""},
-        {{"%12"}, kBarcode, false, kRefused, ""},
+        {{"..\\SECRET"}, kName, false, kOutOfFolder + "..\\SECRET.CNC", ""},
+        {{"SUB/X"}, kName, false, kOutOfFolder + "SUB/X.CNC", ""},
+        {{"%23600 400 18 %", "%13..\\SECRET N %"}, kBarcode, false, kOutOfFolder + "..\\SECRET.CNC", "", "00100"},
+        {{"%11C:SECRET%"}, kBarcode, false, "Program name not accepted (it names a drive): C:SECRET%", ""},
+        {{"%12"}, kBarcode, false, "Program name not accepted (it names no file): ", ""},
     };
     for (const auto& c : cases) {
         testing::ScanHarness h;
@@ -118,7 +117,7 @@ TEST(ProcessLabel, listLoadIgnoresAFailingClearAndDropsThePartialSet) {
     h.processor.ProcessLabel("%23600 400 18 %");
     h.simulator.failNext("Clear", platform::errc::kAutomation);
     EXPECT_FALSE(h.processor.ProcessLabel("%START% "));
-    EXPECT_EQ(h.journal.back().line, "OpenList D:\\L\\ART% .LST -> error 53");
+    EXPECT_EQ(h.journal.back().line, "OpenList D:\\\\L\\\\ART% .LST -> error 53");
     EXPECT_EQ(h.view.messages.at(0).text, "List File D:\\L\\ART% .LST Not Found");
     EXPECT_EQ(h.state.CollectedParts + h.state.DimX, " ");
 }
@@ -166,7 +165,49 @@ TEST(ProcessLabel, oddBytesAndHugeLabelsDoNotHurt) {
         EXPECT_NO_THROW(h.processor.ProcessLabel(label));
         h.processor.ProcessLabel("%CLEAR%");
     }
-    EXPECT_EQ(h.addedLines().size(), 2u);
+    EXPECT_TRUE(h.addedLines().empty());
+}
+
+// A label is text the control parses at each ";" and a journal or terminal shows line by line:
+// nothing of a hostile label may reach the list, the scanner or a file.
+TEST(ProcessLabel, labelsThatCouldBreakALineAreRefusedBeforeAnythingIsDone) {
+    const std::string kSemicolon =
+        "Label not accepted (it holds \";\", which separates the items of a work-list line): ";
+    const std::string kControl = "Label not accepted (it holds the control character ";
+    const std::string kTooLong = "Program name not accepted (it is longer than 255 bytes): ";
+    const struct {
+        std::string label;
+        std::string status;
+    } cases[] = {
+        {"X;#171=9;#168=1", kSemicolon + "X;#171=9;#168=1"},
+        {"%13BASE M1;X %", kSemicolon + "%13BASE M1;X %"},
+        {"X\r\nAddLine #161=EVIL.CNC", kControl + "\\r): X\r\nAddLine #161=EVIL.CNC"},
+        {"\x1B[2JFLANGE", kControl + "\\x1B): \x1B[2JFLANGE"},
+        {"%23600 400 1\t8 %", kControl + "\\t): %23600 400 1\t8 %"},
+        {std::string("A\0B", 3), kControl + "\\x00): " + std::string("A\0B", 3)},
+        {"FLANGE\x7F", kControl + "\\x7F): FLANGE\x7F"},
+        {std::string(252, 'A'), kTooLong + std::string(252, 'A') + ".CNC"},
+        {"%13" + std::string(300, 'B') + " N %", kTooLong + std::string(300, 'B') + ".CNC"},
+    };
+    for (const auto& c : cases) {
+        testing::ScanHarness h;
+        h.selector.source = kName;
+        h.write("CSV/" + std::string(252, 'A') + ".CSV", "1;2");
+        EXPECT_FALSE(h.processor.ProcessLabel(c.label)) << c.status;
+        EXPECT_EQ(h.view.status(), c.status);
+        EXPECT_TRUE(h.journal.empty()) << c.status;
+        EXPECT_EQ(h.port.written, "") << c.status;
+        EXPECT_EQ(h.state.CollectedParts, "") << c.status;
+        EXPECT_FALSE(h.exists("OUT/ALL.CSV")) << c.status;
+    }
+}
+
+TEST(ProcessLabel, programNameOfTheLongestFileNameIsAccepted) {
+    testing::ScanHarness h;
+    h.selector.source = kName;
+    EXPECT_TRUE(h.processor.ProcessLabel(std::string(251, 'A')));
+    ASSERT_EQ(h.addedLines().size(), 1U);
+    EXPECT_EQ(h.addedLines()[0].find("#161=" + std::string(251, 'A') + ".CNC;"), 0U);
 }
 
 } // namespace

@@ -28,10 +28,6 @@ protected:
             }
             return true;
         };
-        routes.reopenPort = [this] {
-            port.opened = reopenSucceeds;
-            return reopenSucceeds;
-        };
         return ScanLoop(port, view, std::move(routes));
     }
 
@@ -45,7 +41,6 @@ protected:
     FakeView view;
     std::vector<std::string> calls;
     std::function<void()> duringLabel;
-    bool reopenSucceeds = false;
 };
 
 struct RoutingCase {
@@ -63,6 +58,15 @@ TEST_F(ScanLoopTest, routesEachScanByItsKind) {
         {"%", {"%"}},
         {"'P1 X", {"'P1 X"}},
         {"A!B", {"A B"}},
+        // A scanner's line end after the scan is no part of the label, in the middle of a burst too.
+        {"FLANGE\r\n", {"FLANGE"}},
+        {"FLANGE\r", {"FLANGE"}},
+        {"FLANGE\n", {"FLANGE"}},
+        {"A1%\r\nB2%\r\n", {"A1%", "B2%"}},
+        {"\r\n", {}},
+        // Only one line end is the scanner's; anything else stays for the label's own rules.
+        {"X\r\nAddLine #161=EVIL.CNC\r\n", {"X\r\nAddLine #161=EVIL.CNC"}},
+        {"FLANGE\r\n\r\n", {"FLANGE\r\n"}},
     };
     for (const auto& c : cases) {
         calls.clear();
@@ -170,32 +174,22 @@ TEST_F(ScanLoopTest, kindsThatCannotBeHandledYetAreReportedAndDropped) {
     }
 }
 
-TEST_F(ScanLoopTest, lostPortIsReportedAndReopenedWhenTheDeviceIsBack) {
+TEST_F(ScanLoopTest, floodWithoutPauseIsDiscardedToItsEndAndCounted) {
     auto loop = makeLoop();
-    port.unplug("device removed");
-    loop.tick();
-    EXPECT_NE(view.status().find("Scanner port lost (device removed)"), std::string::npos);
-    ticks(loop, 3);
-    EXPECT_TRUE(calls.empty());
-    reopenSucceeds = true;
-    loop.tick();
-    EXPECT_EQ(view.status(), "Scanner port is back. Ready.");
-    port.feed("AFTER");
-    ticks(loop, 3);
-    EXPECT_EQ(calls, std::vector<std::string>{"AFTER"});
-}
-
-TEST_F(ScanLoopTest, endlessInputWithoutPauseIsDiscardedNotHoarded) {
-    auto loop = makeLoop();
-    const std::string noise(64 * 1024, 'x');
-    for (std::size_t sent = 0; sent <= ScanLoop::kMaxScanLength; sent += noise.size()) {
-        port.feed(noise);
+    // 2 MB in 64 KB pieces: after the first megabyte, the rest of the flood must not pass for a scan.
+    const std::string piece(64 * 1024, 'x');
+    for (int i = 0; i < 32; ++i) {
+        port.feed(piece);
         loop.tick();
     }
     EXPECT_TRUE(loop.pendingText().empty());
-    EXPECT_NE(view.status().find("discarded"), std::string::npos);
+    EXPECT_EQ(view.status(), "Scanner input too long without a pause; discarding it until the line is quiet.");
     ticks(loop, 3);
     EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(view.status(), "Scanner input too long without a pause: 2097152 bytes were discarded.");
+    port.feed("AFTER");
+    ticks(loop, 3);
+    EXPECT_EQ(calls, std::vector<std::string>{"AFTER"});
 }
 
 } // namespace

@@ -121,6 +121,16 @@ TEST_F(StationTest, controlThatNeverDeliversAListEndsStartUpAfterTheWait) {
     EXPECT_FALSE(pauser.pauses.empty()) << "the wait keeps the window alive";
 }
 
+TEST_F(StationTest, controlThatCannotBeCreatedEndsStartUpTheSameWay) {
+    writeSettings("[KORVALDE]\r\n");
+    simulator.failNext("CreateApplication", platform::errc::kCannotCreateObject);
+    EXPECT_FALSE(station("").start());
+    ASSERT_EQ(view.messages.size(), 2U);
+    EXPECT_EQ(view.messages[0].text.rfind("Unexpected error # 429 occured: ", 0), 0U) << view.messages[0].text;
+    EXPECT_EQ(view.messages[1].text, "Koridan Connection Failed!");
+    EXPECT_FALSE(journalHas("NewList"));
+}
+
 TEST_F(StationTest, slowControlIsWaitedFor) {
     writeSettings("[KORVALDE]\r\n");
     simulator.setNullNewLists(3);
@@ -140,7 +150,14 @@ TEST_F(StationTest, failedPortAsksForOtherSettingsUntilOneOpensOrTheOperatorGive
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("CommPort=3"), std::string::npos);
 
+    // Given up by the operator, the port is still wanted: it opens once the device is there.
+    s.tick();
+    EXPECT_NE(view.status().find("cannot be opened"), std::string::npos);
     port.failOpenWith = 0;
+    s.tick();
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(view.portText, "COM3:9600,N,8,1");
+
     EXPECT_TRUE(s.applyCommSettings({1, "9600,N,8,1"}));
     EXPECT_EQ(view.portText, "COM1:9600,N,8,1");
 }

@@ -1,5 +1,7 @@
 #include "platform/qt/port_diagnosis.h"
 
+#include "platform/device_access.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -53,9 +55,9 @@ QStringList defaultLockFolders() {
 }
 
 StationError diagnosePermissionFailure(const std::string& device, const QStringList& lockFolders) {
-    if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
-        return StationError(errc::kPermissionDenied, "Permission denied: this user may not open " + device +
-                                                         " (not a member of the dialout group?)");
+    DeviceAccess access;
+    if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES && readDeviceAccess(device, access)) {
+        return StationError(errc::kPermissionDenied, permissionHint(access));
     }
     const QString lockPath = findLockFile(QString::fromLocal8Bit(device), lockFolders);
     if (lockPath.isEmpty()) {

@@ -1,5 +1,6 @@
-// Why a serial device refused to open with a permission error: a user outside the dialout group,
-// another program holding the device, or a lock file left by a program that has ended.
+// Why a serial device refused to open with a permission error: a user who may not open the device
+// (platform/device_access.h says why), another program holding it, or a lock file left by a
+// program that has ended.
 #pragma once
 
 #include "platform/error.h"

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <climits>
+#include <sys/ioctl.h>
 
 namespace quorlan::platform {
 
@@ -55,7 +56,7 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
 }
 
-void QtSerialPort::open(int port, const std::string& settings) {
+std::size_t QtSerialPort::open(int port, const std::string& settings) {
     close();
     const std::string device = deviceName(port);
     if (port < 1 || device.empty() || !deviceExists(device)) {
@@ -79,6 +80,20 @@ void QtSerialPort::open(int port, const std::string& settings) {
     m_device = device;
     m_buffer.clear();
     m_lossReason.clear();
+    return discardWaitingInput();
+}
+
+// Bytes that reached the line while nobody listened belong to scans that got no "ACK"; glued to
+// the next scan they would make a part nobody scanned.
+std::size_t QtSerialPort::discardWaitingInput() {
+    const auto buffered = static_cast<std::size_t>(m_port.bytesAvailable());
+    const int fd = static_cast<int>(m_port.handle());
+    int waiting = 0;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting < 0) {
+        waiting = 0;
+    }
+    m_port.clear(QSerialPort::Input);
+    return buffered + static_cast<std::size_t>(waiting);
 }
 
 void QtSerialPort::throwOpenFailure(const std::string& device) {
@@ -110,7 +125,7 @@ int QtSerialPort::waitingCount() {
     // A hang-up can go unreported, with reads returning nothing forever: a quiet port checks that
     // its device is still there.
     if (m_buffer.empty() && m_port.isOpen() && !deviceExists(m_device)) {
-        lose("the device " + m_device + " is gone");
+        lose("the device vanished");
     }
     return static_cast<int>(std::min<std::size_t>(m_buffer.size(), INT_MAX));
 }
@@ -155,7 +170,7 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
         // After a hang-up some drivers report the same error in a tight loop until the port is
         // closed, so the first report closes it.
         if (m_port.isOpen()) {
-            lose(text(m_port.errorString()));
+            lose(lossReason(m_port.errorString()));
         }
         break;
     default:
@@ -164,8 +179,20 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
     }
 }
 
+// The serial library often knows no more than "Unknown error"; what happened is then told by
+// whether the device is still there.
+std::string QtSerialPort::lossReason(const QString& errorText) const {
+    if (!deviceExists(m_device)) {
+        return "the device vanished";
+    }
+    if (errorText.isEmpty() || errorText == QStringLiteral("Unknown error")) {
+        return "the device hung up";
+    }
+    return text(errorText);
+}
+
 void QtSerialPort::lose(const std::string& why) {
-    m_lossReason = "The scanner port " + m_device + " was lost: " + why;
+    m_lossReason = why;
     m_port.close();
     m_port.clearError();
 }

@@ -20,7 +20,7 @@ public:
     explicit QtSerialPort(QObject* parent = nullptr);
     void setDeviceLookup(DeviceLookup lookup) { m_lookup = std::move(lookup); }
 
-    void open(int port, const std::string& settings) override;
+    std::size_t open(int port, const std::string& settings) override;
     void close() override;
     bool isOpen() const override;
     int waitingCount() override;
@@ -30,10 +30,11 @@ public:
     std::string deviceName(int port) const override;
 
 private:
-    void configure(const std::string& device, const std::string& settings);
     [[noreturn]] void throwOpenFailure(const std::string& device);
     void collectInput();
     void handleError(QSerialPort::SerialPortError error);
+    std::size_t discardWaitingInput();
+    std::string lossReason(const QString& errorText) const;
     void lose(const std::string& why);
 
     QSerialPort m_port;

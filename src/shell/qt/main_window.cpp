@@ -38,9 +38,15 @@ constexpr std::array<const char*, platform::kPartIndicatorCount> kPartCaptions =
                                                                                   "Vars A-D", "Vars E-I"};
 constexpr std::array<int, platform::kPartIndicatorCount> kPartLefts = {480, 1800, 3120, 4440, 5760};
 
-// Unattended output is read line by line by whoever watches the station: one line, flushed at once.
-void writeLine(std::FILE* stream, QString line) {
-    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+// Whatever a scan held, the operator sees its control characters as escapes: they neither squeeze
+// a status into another line nor drive the terminal that watches an unattended station.
+QString shown(const std::string& text) {
+    return fromCp1252(platform::visibleText(text));
+}
+
+// Unattended output is read line by line by whoever watches the station: one line, flushed at
+// once. What reaches it was made visible already.
+void writeLine(std::FILE* stream, const QString& line) {
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     std::fflush(stream);
@@ -327,7 +333,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::setStatus(const std::string& text) {
-    m_lblStatusBar->setText(fromCp1252(text));
+    m_lblStatusBar->setText(shown(text));
     if (m_unattended) {
         writeLine(stdout, m_lblStatusBar->text());
     }
@@ -338,7 +344,7 @@ std::string MainWindow::status() const {
 }
 
 void MainWindow::setPortText(const std::string& text) {
-    m_lblCurSettings->setText(fromCp1252(text));
+    m_lblCurSettings->setText(shown(text));
     if (m_unattended) {
         writeLine(stdout, m_lblCurSettings->text());
     }
@@ -396,15 +402,15 @@ void MainWindow::setPollInterval(int milliseconds) {
 
 MessageAnswer MainWindow::message(const std::string& text, MessageIcon icon, MessageButtons buttons,
                                   const std::string& title) {
-    const QString caption = title.empty() ? kApplicationTitle : fromCp1252(title);
+    const QString caption = title.empty() ? kApplicationTitle : shown(title);
     const auto choices = buttonsOf(buttons);
     if (m_unattended) {
-        writeLine(stderr, caption + QStringLiteral(": ") + fromCp1252(text));
+        writeLine(stderr, caption + QStringLiteral(": ") + shown(text));
         // A question with a way out ("Insert Disk", "Unformatted Disk") takes it: repeating the
         // same attempt with nobody to change the disk would only loop.
         return choices.size() > 1 ? choices.back().second : choices.front().second;
     }
-    QMessageBox box(toQt(icon), caption, fromCp1252(text), QMessageBox::NoButton, this);
+    QMessageBox box(toQt(icon), caption, shown(text), QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
     for (const auto& choice : choices) {
         box.addButton(choice.first);

@@ -31,6 +31,7 @@ private slots:
     void optionBoxesReportEveryChange();
     void hiddenEditorOptionGivesItsPlaceToAutoStart();
     void closingLetsGoOfPortAndControl();
+    void controlCharactersOfAScanAreShownNotObeyed();
 
 private:
     template <typename T> T* find(const char* name) const {
@@ -223,6 +224,15 @@ void MainWindowTest::closingLetsGoOfPortAndControl() {
     m_window->setActions(std::move(actions));
     QVERIFY(m_window->close());
     QCOMPARE(shutdowns, 1);
+}
+
+// The status line is one line, and unattended it is echoed to a terminal: a scan's line breaks
+// and escape sequences are shown as escapes there, never sent raw.
+void MainWindowTest::controlCharactersOfAScanAreShownNotObeyed() {
+    m_window->setStatus("Reading Barcode-Label.X\r\n\x1B[2J\a");
+    QCOMPARE(find<QLabel>("lblStatusBar")->text(), QStringLiteral("Reading Barcode-Label.X\\r\\n\\x1B[2J\\x07"));
+    m_window->setStatus("C:\\ZUNT\\PRODUCT\\ Ready.");
+    QCOMPARE(find<QLabel>("lblStatusBar")->text(), QStringLiteral("C:\\ZUNT\\PRODUCT\\ Ready."));
 }
 
 QTEST_MAIN(MainWindowTest)
