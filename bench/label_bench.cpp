@@ -22,6 +22,7 @@ public:
     void setFieldSelectionIndicator(bool) override {}
     void setScanActivity(bool, const std::string&) override {}
     void setLastScan(const std::string&) override {}
+    void setExclusionLabel(const std::optional<std::string>&) override {}
     bool option(platform::Option) const override { return false; }
     void setOption(platform::Option, bool) override {}
     void hideEditorOption() override {}

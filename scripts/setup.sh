@@ -3,7 +3,8 @@
 # shellcheck shell=bash
 
 QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core)
+    libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core
+    xvfb xdotool)
 
 quorlan_install_missing() {
     local missing=() package

@@ -18,7 +18,6 @@ namespace {
 using platform::Option;
 using platform::ProfileSection;
 
-constexpr const char* kProductFolder = "C:\\ZUNT\\PRODUCT\\";
 constexpr long kMinPollTime = 100;
 constexpr long kMaxPollTime = 65535; // the polling timer's largest interval
 

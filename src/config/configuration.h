@@ -15,6 +15,9 @@ namespace quorlan::config {
 // String values are read through a buffer of this size, so they keep at most 127 characters.
 inline constexpr std::size_t kStringBufferSize = 128;
 
+// The product folder: the programs are there and the list files in its "lsx" folder.
+inline constexpr const char* kProductFolder = "C:\\ZUNT\\PRODUCT\\";
+
 // Finds QZT.INI in the program folder, else in the Windows directory (both local folders), and
 // reads it. False, after telling the operator, when neither has one; nothing is changed then.
 bool LoadConfiguration(StationSettings& settings, platform::StationView& view, const platform::PathMapper& paths,

@@ -119,17 +119,34 @@ double numericValue(std::string_view text) {
     return length == 0 ? 0.0 : parseNumber(text.substr(0, length));
 }
 
-float strictSingle(std::string_view text) {
+namespace {
+
+double strictNumber(std::string_view text) {
     const std::string trimmed = trimBlanks(text);
     const auto length = numberLength(trimmed);
     if (length == 0 || length != trimmed.size()) {
         throw StationError(errc::kTypeMismatch);
     }
-    const double value = parseNumber(trimmed);
+    return parseNumber(trimmed);
+}
+
+} // namespace
+
+float strictSingle(std::string_view text) {
+    const double value = strictNumber(text);
     if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max()) {
         throw StationError(errc::kOverflow);
     }
     return static_cast<float>(value);
+}
+
+std::int32_t strictLong(std::string_view text) {
+    const double rounded = std::nearbyint(strictNumber(text)); // default rounding mode: halves to even
+    if (!std::isfinite(rounded) || rounded < std::numeric_limits<std::int32_t>::min() ||
+        rounded > std::numeric_limits<std::int32_t>::max()) {
+        throw StationError(errc::kOverflow);
+    }
+    return static_cast<std::int32_t>(rounded);
 }
 
 std::string formatSingle(float value) {

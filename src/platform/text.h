@@ -2,6 +2,7 @@
 // that trims, upper-cases or reads a number goes through these, so they behave alike everywhere.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,10 @@ double numericValue(std::string_view text);
 // The strict conversion to a single: the whole text (blanks around it aside) must be a number,
 // otherwise StationError 13 (type mismatch); a value beyond the single's range is error 6.
 float strictSingle(std::string_view text);
+
+// The same strict reading for a 32-bit integer: a fraction is rounded, halves to the even
+// neighbour; a value beyond 32 bits is error 6.
+std::int32_t strictLong(std::string_view text);
 
 // A single as text with up to seven significant digits and no padding: 600, 12.5, 0.25.
 std::string formatSingle(float value);

@@ -2,6 +2,7 @@
 // implements it with widgets; tests implement it with a recorder.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace quorlan::platform {
@@ -34,6 +35,8 @@ public:
     virtual void setScanActivity(bool visible, const std::string& caption) = 0;
     // ComDisplay: the echo of the scan buffer (never shown to the operator).
     virtual void setLastScan(const std::string& text) = 0;
+    // ExLab: shown with the caption, or hidden (its caption kept) when there is none.
+    virtual void setExclusionLabel(const std::optional<std::string>& caption) = 0;
 
     virtual bool option(Option option) const = 0;
     // Setting a state that differs from the current one counts as a change of the box, and

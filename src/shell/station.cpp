@@ -1,5 +1,6 @@
 #include "shell/station.h"
 
+#include "cnc/program_editor.h"
 #include "cnc/work_list_link.h"
 #include "config/comm_settings.h"
 #include "config/common.h"
@@ -39,13 +40,15 @@ private:
 struct Station::Parts {
     Parts(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
           cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
-          HostFolders folders, StationOptions options)
+          platform::Desktop& desktop, HostFolders folders, StationOptions options)
         : view(view), pauser(pauser), port(port), control(control), prompt(prompt), paths(paths),
           folders(std::move(folders)), options(std::move(options)),
           settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
-          labels(context, labelState, fieldCodes), portWatch(port, view, settings), scanLoop(port, view, routes()),
+          editor(desktop, view, pauser, paths),
+          labels(context, labelState, fieldCodes, [this](const std::string& name) { editor.LaunchEditor(name); }),
+          portWatch(port, view, settings), scanLoop(port, view, routes()),
           fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
 
     ScanRoutes routes() {
@@ -110,6 +113,8 @@ struct Station::Parts {
     scan::FieldCodeTable fieldCodes;
     scan::LabelState labelState;
     scan::ScanContext context;
+    scan::ExclusionSelection exclusion;
+    cnc::ProgramEditor editor;
     scan::LabelProcessor labels;
     PortWatch portWatch;
     ScanLoop scanLoop;
@@ -118,8 +123,8 @@ struct Station::Parts {
 
 Station::Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
                  cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
-                 HostFolders folders, StationOptions options)
-    : m_parts(std::make_unique<Parts>(view, pauser, port, control, prompt, paths, std::move(folders),
+                 platform::Desktop& desktop, HostFolders folders, StationOptions options)
+    : m_parts(std::make_unique<Parts>(view, pauser, port, control, prompt, paths, desktop, std::move(folders),
                                       std::move(options))) {}
 
 Station::~Station() = default;
@@ -198,8 +203,20 @@ std::string Station::deviceForPort(int port) {
     return configured.empty() ? "/dev/ttyS" + std::to_string(port - 1) : configured;
 }
 
+scan::ExclusionBoxes Station::exclusionBoxes() const {
+    return m_parts->exclusion.boxes();
+}
+
+void Station::chooseExclusion(const scan::ExclusionBoxes& boxes) {
+    m_parts->exclusion.choose(boxes, m_parts->settingsFile, m_parts->view);
+}
+
 config::StationSettings& Station::settings() {
     return m_parts->settings;
+}
+
+cnc::WorkListLink& Station::workList() {
+    return m_parts->workList;
 }
 
 const std::string& Station::commandLineUpper() const {

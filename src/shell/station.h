@@ -4,12 +4,15 @@
 #pragma once
 
 #include "cnc/control.h"
+#include "cnc/work_list_link.h"
 #include "config/station_settings.h"
 #include "fieldsel/field_selection_setup.h"
+#include "platform/desktop.h"
 #include "platform/path_mapper.h"
 #include "platform/pauser.h"
 #include "platform/serial_port.h"
 #include "platform/view.h"
+#include "scan/exclusion.h"
 
 #include <chrono>
 #include <memory>
@@ -44,7 +47,7 @@ class Station {
 public:
     Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
             cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
-            HostFolders folders, StationOptions options);
+            platform::Desktop& desktop, HostFolders folders, StationOptions options);
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -69,7 +72,13 @@ public:
     // The device behind a port number ("CommDevice" + n in the settings, else /dev/ttyS(n-1)).
     std::string deviceForPort(int port);
 
+    // ExInsForm: the boxes it opens with, and its OK.
+    scan::ExclusionBoxes exclusionBoxes() const;
+    void chooseExclusion(const scan::ExclusionBoxes& boxes);
+
     config::StationSettings& settings();
+    // The hold on the control, shared with the automation test console.
+    cnc::WorkListLink& workList();
     const std::string& commandLineUpper() const;
     // The field-selection setup over the live settings that scans use.
     fieldsel::FieldSelectionSetup& fieldSelectionSetup();

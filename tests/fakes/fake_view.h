@@ -6,6 +6,7 @@
 #include <array>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
         scanActivityCaption = caption;
     }
     void setLastScan(const std::string& text) override { lastScan = text; }
+    void setExclusionLabel(const std::optional<std::string>& caption) override { exclusionLabel = caption; }
     bool option(platform::Option option) const override {
         const auto it = options.find(option);
         return it != options.end() && it->second;
@@ -77,6 +79,7 @@ public:
     bool scanActivityVisible = false;
     std::string scanActivityCaption;
     std::string lastScan;
+    std::optional<std::string> exclusionLabel; // nothing: hidden
     std::map<platform::Option, bool> options;
     std::vector<std::pair<platform::Option, bool>> optionChanges;
     bool editorOptionHidden = false;

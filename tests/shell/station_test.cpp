@@ -1,4 +1,5 @@
 #include "cnc/simulator.h"
+#include "fakes/fake_desktop.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
@@ -55,7 +56,7 @@ protected:
         options.commandLine = commandLine;
         options.listWait = listWait;
         m_station =
-            std::make_unique<Station>(view, pauser, port, simulator, prompt, paths,
+            std::make_unique<Station>(view, pauser, port, simulator, prompt, paths, desktop,
                                       HostFolders{(root / "program").string(), (root / "windows").string()}, options);
         return *m_station;
     }
@@ -69,6 +70,7 @@ protected:
     FakePauser pauser;
     FakeSerialPort port;
     ScriptedPrompt prompt;
+    testing::FakeDesktop desktop;
     platform::PathMapper paths{[this](const std::string& name) -> std::optional<std::string> {
         if (name == "HOME") {
             return root.string();
@@ -201,6 +203,34 @@ TEST_F(StationTest, manualEntryWhileAScanIsHandedOverIsRefusedNotInterleaved) {
     EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
                             [](const std::string& line) { return line.rfind("AddLine", 0) == 0; }),
               1);
+}
+
+TEST_F(StationTest, tickedEditorOptionShowsTheHandedOverProgram) {
+    writeSettings("[KORVALDE]\r\nFieldCode_DFN=N\r\n");
+    auto& s = station("NOAPP");
+    ASSERT_TRUE(s.start());
+    view.setOption(platform::Option::ShowEditor, true);
+    desktop.nextTask = 5;
+    desktop.running = {5};
+    EXPECT_TRUE(s.processLabel("FLANGE"));
+    EXPECT_NE(std::find(desktop.steps.begin(), desktop.steps.end(), "type FLANGE.CNC"), desktop.steps.end());
+}
+
+TEST_F(StationTest, exclusionChoiceIsStoredAndShownButNotReadBackAtTheNextStart) {
+    writeSettings("[KORVALDE]\r\n");
+    auto& s = station("NOAPP");
+    ASSERT_TRUE(s.start());
+    const scan::ExclusionBoxes chosen = {true, false, true, false, false, false, false, false};
+    s.chooseExclusion(chosen);
+    EXPECT_EQ(s.exclusionBoxes(), chosen);
+    EXPECT_EQ(view.exclusionLabel, " Exclusion Number 13  for insertion.");
+    std::ifstream file(root / "windows" / "QZT.INI");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "[KORVALDE]\r\nExclusion=10100000\r\n");
+
+    auto& restarted = station("NOAPP");
+    ASSERT_TRUE(restarted.start());
+    EXPECT_EQ(restarted.exclusionBoxes(), scan::ExclusionBoxes{});
 }
 
 } // namespace

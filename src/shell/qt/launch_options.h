@@ -16,6 +16,7 @@ struct LaunchOptions {
     LaunchAction action = LaunchAction::Run;
     bool unattended = false;
     bool showWorkList = false; // --show-work-list: the simulated control's list window from the start
+    bool testConsole = false;  // --test-console: the automation test console beside the station
     QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString commandLine;                          // the remaining arguments joined by blanks

@@ -1,5 +1,6 @@
 // The station's start: the platform's adapters, the control simulator, the station's logic and
 // its window, put together for one run.
+#include "cnc/qt/test_console.h"
 #include "cnc/qt/work_list_window.h"
 #include "cnc/simulator.h"
 #include "platform/error.h"
@@ -8,6 +9,7 @@
 #include "platform/qt/event_loop_pauser.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/xdotool_desktop.h"
 #include "shell/qt/launch_options.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/station_binding.h"
@@ -151,7 +153,8 @@ int main(int argc, char* argv[]) {
     cnc::WorkListWindow workList(simulator);
     shell::SettingsDialogPrompt prompt(window, port);
     const shell::HostFolders folders = hostFolders();
-    shell::Station station(window, pauser, port, simulator, prompt, paths, folders,
+    platform::XdotoolDesktop desktop;
+    shell::Station station(window, pauser, port, simulator, prompt, paths, desktop, folders,
                            {platform::toCp1252(launch.commandLine), launch.listTimeout});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
     fieldsel::MacFldsHost fieldSelection(station.fieldSelectionSetup(), window, launch.unattended);
@@ -169,6 +172,12 @@ int main(int argc, char* argv[]) {
     // The real control keeps its list on screen beside the station; the demo shows the same.
     if (launch.showWorkList) {
         simulator.showList();
+    }
+    // No menu opens the console: it is there for whoever exercises the control by hand.
+    std::optional<cnc::FrmTest> console;
+    if (launch.testConsole) {
+        console.emplace(station.workList().application(), simulator, window, paths);
+        console->show();
     }
     return QApplication::exec();
 }

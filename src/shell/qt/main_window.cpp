@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/qt/cp1252.h"
 #include "platform/text.h"
+#include "scan/qt/exclusion_form.h"
 #include "shell/qt/about_box.h"
 
 #include <QApplication>
@@ -161,7 +162,8 @@ void MainWindow::buildControls(QWidget& client) {
     m_comDisplay->setGeometry(pixels({3480, 600, 3255, 255}));
     m_comDisplay->hide();
     m_showEd = addCheckBox(client, "ShowEd", "Show Program in Editor", {1080, 960, 2055, 255}, false);
-    addLabel(client, "ExLab", "")->setGeometry(pixels({3480, 960, 3255, 255}));
+    m_exLab = addLabel(client, "ExLab", "");
+    m_exLab->setGeometry(pixels({3480, 960, 3255, 255}));
     m_overwrite = addOptionBox(client, "Overwrite", "Overwrite Existing Programs With Program From 2D Barcode",
                                {1080, 1320, 4695, 255}, true, Option::Overwrite);
     m_aClear =
@@ -241,8 +243,7 @@ void MainWindow::buildMenus() {
     QMenu* options = addMenu("mnuOptions", "&Options");
     addItem(options, "mnuSetttings", "&Settings", [this] { guarded(m_actions.commSettings); });
     addItem(options, "MnuAutoFld", "&Auto Field Select", [this] { guarded(m_actions.autoFieldSelect); });
-    addItem(options, "ExIns", "&Exclusion Insertion",
-            [this] { showNotAvailable(QStringLiteral("Exclusion insertion")); });
+    addItem(options, "ExIns", "&Exclusion Insertion", [this] { showExclusionInsertion(); });
     addItem(addMenu("mnuHelp", "&?"), "mnuAbout", "&About Quorlan ...", [this] { showAbout(); });
 }
 
@@ -314,8 +315,16 @@ void MainWindow::showAbout() {
     about.exec();
 }
 
-void MainWindow::showNotAvailable(const QString& what) {
-    message(toCp1252(what + QStringLiteral(" is not available yet.")), MessageIcon::Information);
+void MainWindow::showExclusionInsertion() {
+    if (m_unattended || !m_actions.exclusionBoxes || !m_actions.exclusionChosen) {
+        return;
+    }
+    guarded([this] {
+        scan::ExInsForm form(m_actions.exclusionBoxes(), this);
+        if (form.exec() == QDialog::Accepted) {
+            m_actions.exclusionChosen(form.boxes());
+        }
+    });
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -367,6 +376,13 @@ void MainWindow::setScanActivity(bool visible, const std::string& caption) {
 
 void MainWindow::setLastScan(const std::string& text) {
     m_comDisplay->setText(fromCp1252(text));
+}
+
+void MainWindow::setExclusionLabel(const std::optional<std::string>& caption) {
+    if (caption) {
+        m_exLab->setText(fromCp1252(*caption));
+    }
+    m_exLab->setVisible(caption.has_value());
 }
 
 QCheckBox* MainWindow::optionBox(Option option) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/view.h"
+#include "scan/exclusion.h"
 
 #include <QMainWindow>
 #include <array>
@@ -26,6 +27,9 @@ struct WindowActions {
     std::function<void(platform::Option option, bool checked)> optionChanged;
     std::function<void()> commSettings;
     std::function<void()> autoFieldSelect;
+    // ExInsForm: the boxes it opens with, and what its OK chose.
+    std::function<scan::ExclusionBoxes()> exclusionBoxes;
+    std::function<void(const scan::ExclusionBoxes& boxes)> exclusionChosen;
     // Unload: close the port, let go of the control.
     std::function<void()> shutdown;
 };
@@ -49,6 +53,7 @@ public:
     void setFieldSelectionIndicator(bool visible) override;
     void setScanActivity(bool visible, const std::string& caption) override;
     void setLastScan(const std::string& text) override;
+    void setExclusionLabel(const std::optional<std::string>& caption) override;
     bool option(platform::Option option) const override;
     void setOption(platform::Option option, bool checked) override;
     void hideEditorOption() override;
@@ -80,7 +85,7 @@ private:
     void endEditing();
     void showIdle();
     void showAbout();
-    void showNotAvailable(const QString& what);
+    void showExclusionInsertion();
     [[noreturn]] void endProcess(int exitCode);
 
     bool m_unattended;
@@ -94,6 +99,7 @@ private:
     QCheckBox* m_overwrite = nullptr;
     QCheckBox* m_aClear = nullptr;
     QLabel* m_comDisplay = nullptr;
+    QLabel* m_exLab = nullptr;
     QLabel* m_dSpin = nullptr;
     std::array<QLabel*, platform::kPartIndicatorCount> m_labId{};
     QLabel* m_labelAfs = nullptr;

@@ -32,6 +32,8 @@ WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, field
         }
     };
     actions.autoFieldSelect = [&fieldSelection] { fieldSelection.show(); };
+    actions.exclusionBoxes = [&station] { return station.exclusionBoxes(); };
+    actions.exclusionChosen = [&station](const scan::ExclusionBoxes& boxes) { station.chooseExclusion(boxes); };
     actions.shutdown = [&station, &fieldSelection] {
         fieldSelection.unload();
         station.shutdown();

@@ -1,6 +1,7 @@
 // The whole station with its real window, serial adapter and simulated control, the scanner on a
 // pseudo-terminal: what the field-selection dialog confirms decides the very next scan's field.
 #include "cnc/simulator.h"
+#include "fakes/fake_desktop.h"
 #include "fieldsel/qt/macflds_dialog.h"
 #include "platform/ini_file.h"
 #include "platform/qt/event_loop_pauser.h"
@@ -126,8 +127,9 @@ void AutoFieldSelectTest::confirmedEditsDecideTheNextScansField() {
     platform::QtSerialPort port;
     m_simulator = std::make_unique<cnc::Simulator>(paths);
     shell::SettingsDialogPrompt prompt(window, port);
+    testing::FakeDesktop desktop;
     shell::Station station(
-        window, pauser, port, *m_simulator, prompt, paths,
+        window, pauser, port, *m_simulator, prompt, paths, desktop,
         {path(QStringLiteral("program")).toStdString(), path(QStringLiteral("windows")).toStdString()},
         {"NOAPP", std::chrono::seconds(5)});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
