@@ -235,8 +235,10 @@ QGroupBox* FrmTest::buildListCommands() {
 QGroupBox* FrmTest::buildModifyCommands() {
     QGroupBox* frame = addFrame(*this, "fraModifyCommands", kListManagerName + QStringLiteral("Modification Commands"));
     auto* grid = new QGridLayout(frame);
-    addButton(*grid, 0, 0, "cmdGetLine", "Get Line",
-              [this] { m_txtGetLine->setText(fromCp1252(list().GetLine(lineNumber(*m_txtGetLineNumber)))); });
+    addButton(*grid, 0, 0, "cmdGetLine", "Get Line", [this] {
+        m_txtGetLine->setText(fromCp1252(list().GetLine(lineNumber(*m_txtGetLineNumber))));
+        m_txtGetLine->setCursorPosition(0); // a line reads from its program name on
+    });
     m_txtGetLineNumber = addTextBox(*grid, 0, 1, "txtGetLineNumber");
     m_txtGetLine = addTextBox(*grid, 0, 2, "txtGetLine");
     addLabel(*grid, 1, 1, 2, "lblSetLineNumber", QStringLiteral("Specify the number of the line to modify."));
