@@ -28,7 +28,6 @@ private slots:
     void okStoresShowsAndIsRememberedForTheRun_data();
     void okStoresShowsAndIsRememberedForTheRun();
     void cancelChangesNothing();
-    void dialogHasItsCaptions();
 
 private:
     // Opens ExInsForm from the menu and hands it to the operator's part once it is up.
@@ -112,8 +111,6 @@ void ExclusionFormTest::okStoresShowsAndIsRememberedForTheRun_data() {
                           << "";
     QTest::newRow("8 alone") << QList<int>{8} << "00000001"
                              << " Exclusion Number 8  for insertion.";
-    QTest::newRow("all") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8} << "11111111"
-                         << " Exclusion Number 12345678  for insertion.";
 }
 
 void ExclusionFormTest::okStoresShowsAndIsRememberedForTheRun() {
@@ -153,22 +150,6 @@ void ExclusionFormTest::cancelChangesNothing() {
     QCOMPARE(m_folder->read("QZT.INI"), std::string("[KORVALDE]\r\nExclusion=11111111\r\n"));
     QCOMPARE(exLab(), QString());
     QVERIFY(exLabVisible());
-    QCOMPARE(m_selection->value(), std::string());
-}
-
-void ExclusionFormTest::dialogHasItsCaptions() {
-    operate([](ExInsForm& form) {
-        QCOMPARE(form.windowTitle(), QStringLiteral("Exclusion Insertion"));
-        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
-                 QStringLiteral("Automatic insertion of an Exclusion number in the List Manager upon scan of "
-                                "barcode.  Select desired Exclusion number to insert."));
-        const auto boxes = form.findChildren<QCheckBox*>(QStringLiteral("ExCk"));
-        QCOMPARE(boxes.size(), 8);
-        for (int index = 1; index <= 8; ++index) {
-            QCOMPARE(box(form, index)->text(), QString::number(index));
-        }
-        QTest::keyClick(&form, Qt::Key_Escape);
-    });
     QCOMPARE(m_selection->value(), std::string());
 }
 
