@@ -186,8 +186,9 @@ void TestConsoleTest::operationsWithoutAnObjectAreShown() {
     type("txtAppLstName", QStringLiteral("D:\\MISSING.LST"));
     click("cmdAppOpenLst");
     QCOMPARE(lastMessage(), std::string("Open List failed with error 53: File not found"));
+    // The journal writes each backslash doubled.
     QCOMPARE(takeJournal(),
-             (std::vector<std::string>{"CreateApplication", "StartList", "OpenList D:\\MISSING.LST -> error 53"}));
+             (std::vector<std::string>{"CreateApplication", "StartList", "OpenList D:\\\\MISSING.LST -> error 53"}));
 }
 
 void TestConsoleTest::browsingPicksAListFileAndCancelKeepsThePreviousPick() {
