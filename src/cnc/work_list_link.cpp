@@ -45,6 +45,14 @@ ExeList& WorkListLink::requireWorkList() {
     return *m_workList;
 }
 
+void WorkListLink::ShowWorkList() {
+    if (!m_workList) {
+        recreateWorkList();
+        return;
+    }
+    m_workList->SetVisible(true);
+}
+
 void WorkListLink::ClearWorkList() {
     if (platform::contains(m_commandLineUpper, "NOAPP")) {
         return;

@@ -28,6 +28,10 @@ public:
     void setListPath(std::string listPath) { m_listPath = std::move(listPath); }
     void release();
 
+    // Shows the work list (its Visible set True). Without one (the station started with NOAPP),
+    // the list is first created by its ProgID, shown and cleared, as the recovery does.
+    void ShowWorkList();
+
     // Messaggi: each passes the control's errors to its caller.
     void ClearWorkList();
     void StartWorkList();

@@ -1,5 +1,6 @@
 #include "shell/scan_loop.h"
 
+#include "cnc/compressed_payload.h"
 #include "config/common.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -10,7 +11,6 @@ namespace quorlan::shell {
 
 namespace {
 
-constexpr char kCompressedMark = '\xF1'; // "ñ" in the station's code page
 constexpr int kQuietTicksPerScan = 2;
 
 // A scan that reached the buffer together with others is cut after its closing "%".
@@ -133,21 +133,13 @@ void ScanLoop::dispatch(std::string text) {
         }
         m_routes.processLabel("%N%");
     }
-    if (text.front() == kCompressedMark) {
-        if (!m_routes.expandCompressedScan) {
-            m_view.setStatus("Compressed scan received; this station cannot expand it yet. Scan not used.");
-            return;
-        }
+    if (text.front() == cnc::kCompressedMark) {
         text = m_routes.expandCompressedScan(text);
         if (text.empty()) {
             return;
         }
     }
     if (platform::contains(text, "^")) {
-        if (!m_routes.process2DBarcode) {
-            m_view.setStatus("2D barcode received; this station cannot process it yet. Scan not used.");
-            return;
-        }
         m_routes.process2DBarcode(text);
         return;
     }

@@ -18,8 +18,8 @@ namespace quorlan::shell {
 
 struct ScanRoutes {
     std::function<bool(const std::string&)> processLabel;
-    // Empty while the station cannot handle the kind: such a scan is reported and dropped.
     std::function<void(const std::string&)> process2DBarcode;
+    // The expanded text; empty when nothing is left to dispatch.
     std::function<std::string(const std::string&)> expandCompressedScan;
 };
 

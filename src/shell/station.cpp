@@ -1,5 +1,6 @@
 #include "shell/station.h"
 
+#include "cnc/compressed_payload.h"
 #include "cnc/program_editor.h"
 #include "cnc/work_list_link.h"
 #include "config/comm_settings.h"
@@ -8,8 +9,10 @@
 #include "fieldsel/auto_field_selection.h"
 #include "platform/error.h"
 #include "platform/text.h"
+#include "platform/zlib_codec.h"
 #include "scan/label_processor.h"
 #include "scan/label_state.h"
+#include "scan/two_d_barcode.h"
 #include "shell/port_watch.h"
 #include "shell/scan_loop.h"
 
@@ -47,13 +50,21 @@ struct Station::Parts {
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
           editor(desktop, view, pauser, paths),
-          labels(context, labelState, fieldCodes, [this](const std::string& name) { editor.LaunchEditor(name); }),
+          labels(context, labelState, fieldCodes, launchEditor()), twoD(context, labelState, fieldCodes, launchEditor()),
           portWatch(port, view, settings), scanLoop(port, view, routes()),
           fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
+
+    scan::EditorLauncher launchEditor() {
+        return [this](const std::string& name) { editor.LaunchEditor(name); };
+    }
 
     ScanRoutes routes() {
         ScanRoutes result;
         result.processLabel = [this](const std::string& text) { return labels.ProcessLabel(text); };
+        result.process2DBarcode = [this](const std::string& text) { twoD.Process2DBarcode(text); };
+        result.expandCompressedScan = [this](const std::string& text) {
+            return cnc::ExpandCompressedScan(text, decompressor, paths, view);
+        };
         return result;
     }
 
@@ -116,6 +127,8 @@ struct Station::Parts {
     scan::ExclusionSelection exclusion;
     cnc::ProgramEditor editor;
     scan::LabelProcessor labels;
+    scan::TwoDProcessor twoD;
+    platform::ZlibDecompressor decompressor;
     PortWatch portWatch;
     ScanLoop scanLoop;
     fieldsel::FieldSelectionSetup fieldSelectionSetup;

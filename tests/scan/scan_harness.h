@@ -7,6 +7,7 @@
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
 #include "scan/label_processor.h"
+#include "scan/two_d_barcode.h"
 
 #include <filesystem>
 #include <fstream>
@@ -111,6 +112,7 @@ public:
     scan::LabelState state;
     scan::FieldCodeTable fieldCodes;
     scan::LabelProcessor processor{context, state, fieldCodes};
+    scan::TwoDProcessor twoD{context, state, fieldCodes};
     std::vector<JournalEntry> journal;
 };
 

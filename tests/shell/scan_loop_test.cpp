@@ -28,6 +28,11 @@ protected:
             }
             return true;
         };
+        routes.process2DBarcode = [this](const std::string& text) { calls.push_back("2D:" + text); };
+        routes.expandCompressedScan = [this](const std::string& text) {
+            calls.push_back("expand:" + text);
+            return expanded;
+        };
         return ScanLoop(port, view, std::move(routes));
     }
 
@@ -41,6 +46,7 @@ protected:
     FakeView view;
     std::vector<std::string> calls;
     std::function<void()> duringLabel;
+    std::string expanded;
 };
 
 struct RoutingCase {
@@ -163,14 +169,26 @@ TEST_F(ScanLoopTest, errorOfADispatchIsReportedAndTheLoopCarriesOn) {
     EXPECT_EQ(view.messages[0].text, "Unexpected error # 53 occured: File not found");
 }
 
-TEST_F(ScanLoopTest, kindsThatCannotBeHandledYetAreReportedAndDropped) {
-    for (const std::string scan : {"*%00JOB^X", "\xF1payload"}) {
+TEST_F(ScanLoopTest, twoDAndCompressedScansGoToTheirProcessingWhole) {
+    const struct {
+        std::string scan;
+        std::string expandsTo;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"*%00JOB^X", "", {"2D:*%00JOB^X"}},
+        {"PART7^UN1!G71\r\nM30\r\n", "", {"2D:PART7^UN1!G71\r\nM30\r\n"}},
+        {"\xF1payload", "PART7^X1!G71", {"expand:\xF1payload", "2D:PART7^X1!G71"}},
+        {"\xF1payload", "FLANGE", {"expand:\xF1payload", "FLANGE"}},
+        {"\xF1" "corrupt", "", {"expand:\xF1" "corrupt"}},
+        {"'P1$\xF1x", "", {"%N%", "P1"}},
+    };
+    for (const auto& c : cases) {
         calls.clear();
+        expanded = c.expandsTo;
         auto loop = makeLoop();
-        port.feed(scan);
+        port.feed(c.scan);
         ticks(loop, 3);
-        EXPECT_TRUE(calls.empty()) << scan;
-        EXPECT_NE(view.status().find("Scan not used"), std::string::npos) << scan;
+        EXPECT_EQ(calls, c.calls) << c.scan;
     }
 }
 

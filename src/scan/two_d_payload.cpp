@@ -1,0 +1,99 @@
+#include "scan/two_d_payload.h"
+
+#include "cnc/field_splitter.h"
+#include "cnc/line_values.h"
+#include "cnc/program_file.h"
+#include "platform/text.h"
+
+#include <stdexcept>
+
+namespace quorlan::scan {
+
+namespace {
+
+constexpr std::string_view kPrefixFiller = "0000000";
+constexpr std::string_view kListFormTrailer = "^L";
+
+void refuse(const std::string& what, const std::string& why) {
+    throw std::invalid_argument(what + " " + why);
+}
+
+// A value stands between separators and is read back with its blanks trimmed.
+void checkValue(const std::string& what, const std::string& value) {
+    if (const std::string fault = cnc::lineValueFault(value); !fault.empty()) {
+        refuse(what, fault);
+    }
+    if (value.find_first_of("^!") != std::string::npos) {
+        refuse(what, "holds \"^\" or \"!\", which separate the parts of a 2D scan");
+    }
+    if (platform::trimBlanks(value) != value) {
+        refuse(what, "begins or ends with a blank, which the station drops");
+    }
+}
+
+} // namespace
+
+std::string withoutTwoDPrefix(std::string scan) {
+    if (!scan.empty() && scan.front() == kTwoDPrefixMark) {
+        scan.erase(0, std::min(scan.size(), kTwoDPrefixLength));
+    }
+    return scan;
+}
+
+std::string headerField(std::string_view header, int n) {
+    return n < 1 ? std::string()
+                 : cnc::fieldAt(header, std::string_view(&kHeaderSeparator, 1), static_cast<std::size_t>(n));
+}
+
+bool isListForm(std::string_view scan) {
+    return scan.find(kProgramSeparator) == std::string_view::npos && scan.starts_with(kListFormMark);
+}
+
+std::string listFormName(std::string_view scan) {
+    if (!isListForm(scan)) {
+        return {};
+    }
+    scan.remove_prefix(kListFormMark.size());
+    return std::string(scan.substr(0, scan.size() - std::min(scan.size(), kListFormTrailerLength)));
+}
+
+std::string buildTwoDScan(const std::string& programName, const std::vector<HeaderItem>& items,
+                          const std::string& programText, bool withPrefix) {
+    if (const std::string fault = cnc::programNameFault(programName); !fault.empty()) {
+        refuse("The program name", fault);
+    }
+    checkValue("The program name", programName);
+    if (items.size() > static_cast<std::size_t>(kLastHeaderField - 1)) {
+        refuse("The header", "has " + std::to_string(items.size()) + " items; it holds at most " +
+                                 std::to_string(kLastHeaderField - 1));
+    }
+    std::string scan = withPrefix ? std::string(1, kTwoDPrefixMark) + std::string(kPrefixFiller) : std::string();
+    scan += programName;
+    for (const HeaderItem& item : items) {
+        if (kHeaderLetters.find(item.letter) == std::string_view::npos) {
+            refuse("The header item " + std::string(1, item.letter), "is none of " + std::string(kHeaderLetters));
+        }
+        checkValue("The value of " + std::string(1, item.letter), item.value);
+        scan += kHeaderSeparator;
+        scan += item.letter;
+        scan += item.value;
+    }
+    const std::string text = platform::trimBlanks(programText);
+    if (text.size() <= kLongestUnsavedProgram) {
+        refuse("The program text", "is " + std::to_string(text.size()) +
+                                       " characters long; the station saves only "
+                                       "programs longer than " +
+                                       std::to_string(kLongestUnsavedProgram));
+    }
+    if (text != programText) {
+        refuse("The program text", "begins or ends with a blank, which the station drops");
+    }
+    return scan + kProgramSeparator + programText;
+}
+
+std::string buildListScan(const std::string& listName) {
+    checkValue("The list name", listName);
+    return std::string(kListFormMark) + listName + std::string(kListFormTrailer);
+}
+
+} // namespace quorlan::scan

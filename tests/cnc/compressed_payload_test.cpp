@@ -1,0 +1,179 @@
+#include "cnc/compressed_payload.h"
+#include "cnc/temp_folder.h"
+#include "fakes/fake_view.h"
+#include "platform/zlib_codec.h"
+
+#include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace quorlan::cnc {
+namespace {
+
+using ::testing::ElementsAre;
+
+// A program text of the given length that compresses about as well as real G-code.
+std::string programOf(std::size_t length) {
+    std::string text;
+    for (int line = 1; text.size() < length; ++line) {
+        text += "N" + std::to_string(line) + " G01 X" + std::to_string(line * 7 % 600) + ".5 Y" +
+                std::to_string(line * 13 % 400) + " Z-2 F1200 \\\\ \r\n";
+    }
+    text.resize(length);
+    return text;
+}
+
+class CompressedScanTest : public ::testing::Test {
+protected:
+    CompressedScanTest() { std::filesystem::create_directories(folder.path() / "Koridan" / "Bin"); }
+
+    std::string expand(const std::string& scan) { return ExpandCompressedScan(scan, zlib, paths, view); }
+
+    testing::TempFolder folder;
+    platform::PathMapper paths{[this](const std::string& name) {
+        return name == "QUORLAN_DRIVE_C" ? std::optional<std::string>(folder.path().string()) : std::nullopt;
+    }};
+    platform::ZlibDecompressor zlib;
+    testing::FakeView view;
+};
+
+TEST(Backslashes, everySecondOfARunIsDropped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\\\\b", "a\\b"}, {"\\\\\\\\", "\\\\"}, {"\\\\\\", "\\\\"}, {"\\", "\\"}, {"a\\b\\\\c", "a\\b\\c"}, {"", ""},
+    };
+    for (const auto& [doubled, single] : cases) {
+        EXPECT_EQ(undoubleBackslashes(doubled), single) << doubled;
+    }
+    EXPECT_EQ(undoubleBackslashes(doubleBackslashes("\\\\x\\")), "\\\\x\\");
+}
+
+TEST_F(CompressedScanTest, bothRoutesGiveBackExactlyTheTextThatWasCompressed) {
+    std::string everyByte;
+    for (int i = 0; i < 256 * 40; ++i) {
+        everyByte += static_cast<char>(i % 256);
+    }
+    for (const std::string& text : {programOf(40), programOf(23072), programOf(23073), programOf(32767), everyByte}) {
+        const std::string scan = buildCompressedScan(text);
+        ASSERT_EQ(scan.substr(0, 11), "\xF1"
+                                      "00" +
+                                          std::string(5 - std::to_string(text.size()).size(), '0') +
+                                          std::to_string(text.size()) + "000");
+        EXPECT_EQ(expand(scan), text) << text.size();
+    }
+    EXPECT_TRUE(view.statusHistory.empty());
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "Koridan" / "Bin" / "Temp.Dat")) << "the file route was taken";
+}
+
+TEST_F(CompressedScanTest, scansThatCannotBeExpandedAreReportedAndGiveNothing) {
+    const std::string good = buildCompressedScan(programOf(5000));
+    std::string flipped = good;
+    flipped[good.size() / 2] = static_cast<char>(flipped[good.size() / 2] ^ 0x55);
+    std::string large = buildCompressedScan(programOf(30000));
+    const std::string kCorrupt = "it could not be expanded: the data is corrupt, incomplete or longer than it claims";
+    const struct {
+        std::string scan;
+        std::string reason;
+    } cases[] = {
+        {good.substr(0, good.size() - 20), kCorrupt},
+        {good.substr(0, 11) + "garbage that is no stream", kCorrupt},
+        {flipped, kCorrupt},
+        {good + "tail", kCorrupt},
+        {good.substr(0, 3) + "04999" + good.substr(8), "it claims 4999 characters but expands to 5000"},
+        {good.substr(0, 3) + "05001" + good.substr(8), "it claims 5001 characters but expands to 5000"},
+        {good.substr(0, 3) + "ABCDE" + good.substr(8), "it claims 0 characters but expands to 5000"},
+        {large.substr(0, 3) + "30001" + large.substr(8), "it claims 30001 characters but expands to 30000"},
+        {large.substr(0, 3) + "29999" + large.substr(8), kCorrupt},
+        {good.substr(0, 3) + "40000" + good.substr(8),
+         "it claims 40000 characters, more than the 32767 a scan can hold"},
+        {"\xF1"
+         "0000100000" +
+             std::string(32768, 'x'),
+         "its data is 32768 characters, more than the 32767 a scan can hold"},
+        {"\xF1", kCorrupt},
+    };
+    for (const auto& c : cases) {
+        view.statusHistory.clear();
+        EXPECT_EQ(expand(c.scan), "") << c.reason;
+        EXPECT_EQ(view.statusHistory, std::vector<std::string>{"Compressed scan not used: " + c.reason + "."});
+    }
+}
+
+TEST_F(CompressedScanTest, fileRouteTruncatesItsTemporaryFileAndNeedsItsFolder) {
+    const std::string text = programOf(25000);
+    folder.write("Koridan/Bin/Temp.Cmp", std::string(1 << 20, 'Z'));
+    EXPECT_EQ(expand(buildCompressedScan(text)), text);
+    EXPECT_LT(std::filesystem::file_size(folder.path() / "Koridan" / "Bin" / "Temp.Cmp"), 25000U);
+
+    std::filesystem::remove_all(folder.path() / "Koridan");
+    EXPECT_EQ(expand(buildCompressedScan(text)), "");
+    EXPECT_EQ(view.status(), "Compressed scan not used: the temporary file C:\\Koridan\\Bin\\Temp.Cmp cannot be "
+                             "written: No such file or directory.");
+}
+
+TEST(CompressedScanBuilder, refusesWhatTheLayoutCannotHold) {
+    EXPECT_THROW(buildCompressedScan(std::string(32768, 'a')), std::invalid_argument);
+    std::mt19937 random(7);
+    std::string noise(32700, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    EXPECT_THROW(buildCompressedScan(noise), std::invalid_argument) << "noise does not shrink, and backslashes double";
+}
+
+// The library's calls, in the order the station has always made them.
+class RecordingDecompressor final : public platform::Decompressor {
+public:
+    int cxInit() override { return record("cxInit"); }
+    int cxCleanup() override { return record("cxCleanup"); }
+    int cxBuf2BufInit() override { return record("cxBuf2BufInit"); }
+    int cxBuf2BufExpand(const char* input, char* output, int outputSize, int compressedLength) override {
+        record("cxBuf2BufExpand " + std::to_string(outputSize) + " " + std::to_string(compressedLength));
+        return zlib.cxBuf2BufExpand(input, output, outputSize, compressedLength);
+    }
+    int cxBuf2BufClose() override { return record("cxBuf2BufClose"); }
+    std::uint32_t cxBufCRC32(const char*, int length) override {
+        return static_cast<std::uint32_t>(record("cxBufCRC32 " + std::to_string(length)));
+    }
+    int cxOpenFile(const std::string& path, int mode) override {
+        record("cxOpenFile " + std::filesystem::path(path).filename().string() + " " + std::to_string(mode));
+        return zlib.cxOpenFile(path, mode);
+    }
+    int cxExpandFile(const platform::CxExpandFileParameters& p) override {
+        record("cxExpandFile " + std::to_string(p.compressedLength) + " " + std::to_string(p.expandedLength) + " " +
+               std::to_string(p.mode));
+        return zlib.cxExpandFile(p);
+    }
+    int cxCloseFile(int handle) override {
+        record("cxCloseFile");
+        return zlib.cxCloseFile(handle);
+    }
+
+    std::vector<std::string> calls;
+
+private:
+    int record(const std::string& call) {
+        calls.push_back(call);
+        return platform::kCxOk;
+    }
+    platform::ZlibDecompressor zlib;
+};
+
+TEST_F(CompressedScanTest, callsTheLibraryInItsOrderOnEachRoute) {
+    RecordingDecompressor recorder;
+    const std::string small = buildCompressedScan(programOf(23072));
+    const auto smallData = std::to_string(undoubleBackslashes(small.substr(11)).size());
+    EXPECT_EQ(ExpandCompressedScan(small, recorder, paths, view).size(), 23072U);
+    EXPECT_THAT(recorder.calls, ElementsAre("cxInit", "cxBuf2BufInit", "cxBufCRC32 " + smallData,
+                                            "cxBuf2BufExpand 23200 " + smallData, "cxBuf2BufClose", "cxCleanup"));
+    recorder.calls.clear();
+    const std::string large = buildCompressedScan(programOf(23073));
+    const auto largeData = std::to_string(undoubleBackslashes(large.substr(11)).size());
+    EXPECT_EQ(ExpandCompressedScan(large, recorder, paths, view).size(), 23073U);
+    EXPECT_THAT(recorder.calls,
+                ElementsAre("cxInit", "cxOpenFile Temp.Dat 10", "cxOpenFile Temp.Cmp 1",
+                            "cxExpandFile " + largeData + " 23073 2", "cxCloseFile", "cxCloseFile", "cxCleanup"));
+}
+
+} // namespace
+} // namespace quorlan::cnc
