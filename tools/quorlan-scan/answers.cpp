@@ -16,9 +16,9 @@ bool AckExpectation::expectsAck(const std::string& bytes) {
     if (text.starts_with('\'') && text.find('$') != std::string::npos) {
         text = text.substr(1, text.find('$') - 1);
     }
-    // Compressed and 2D payloads are handed over whole.
+    // 2D programs, plain or compressed, are queued without an answer to the scanner.
     if (text.starts_with('\xF1') || text.find('^') != std::string::npos) {
-        return true;
+        return false;
     }
     // One burst may hold several labels, each ending at a "%" after its first character.
     bool acknowledged = false;

@@ -4,6 +4,7 @@
 #include "device.h"
 #include "options.h"
 #include "scan_bytes.h"
+#include "two_d_scan.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -59,10 +60,19 @@ bool scanOnce(ScannerLine& line, const Options& options, const std::string& scan
 int run(const Options& options) {
     const ScanForm form = options.hex ? ScanForm::Hex : options.raw ? ScanForm::Raw : ScanForm::Text;
     std::vector<std::string> payloads;
-    for (const std::string& scan : options.scans) {
-        auto bytes = scanBytes(scan, form);
+    for (const ScanArgument& scan : options.scans) {
+        if (scan.kind != ScanKind::Given) {
+            try {
+                payloads.push_back(twoDScanBytes(scan, options));
+            } catch (const std::invalid_argument& refused) {
+                std::cerr << "quorlan-scan: " << refused.what() << "\n";
+                return kExitUsage;
+            }
+            continue;
+        }
+        auto bytes = scanBytes(scan.text, form);
         if (!bytes) {
-            std::cerr << "quorlan-scan: not pairs of hex digits: " << scan << "\n";
+            std::cerr << "quorlan-scan: not pairs of hex digits: " << scan.text << "\n";
             return kExitUsage;
         }
         payloads.push_back(std::move(*bytes));
@@ -72,7 +82,8 @@ int run(const Options& options) {
     bool everyAck = true;
     for (std::size_t i = 0; i < payloads.size(); ++i) {
         const bool expectAck = expectation.expectsAck(payloads[i]);
-        everyAck = scanOnce(line, options, options.scans[i], payloads[i], expectAck) && everyAck;
+        const std::string shown = describeScan(options.scans[i], options, payloads[i].size());
+        everyAck = scanOnce(line, options, shown, payloads[i], expectAck) && everyAck;
     }
     return everyAck ? EXIT_SUCCESS : kExitNoAck;
 }

@@ -63,8 +63,9 @@ constexpr OptionRow kOptions[] = {
     {"--wait", "MS", "how long to wait for the station's ACK to a scan, in ms (default 8000)",
      [](Options& o, const std::string& v) { return readMilliseconds("--wait", v, o.waitMs); }},
     {"--expect", "WHICH",
-     "which scans must be acknowledged: auto (default: plain program names, the label that completes "
-     "a set, 2D and other payloads; not commands, field codes or list labels), all, or none",
+     "which scans must be acknowledged: auto (default: plain program names and the label that completes "
+     "a set; not commands, field codes, list labels or 2D and compressed scans, which get no ACK), all, "
+     "or none",
      [](Options& o, const std::string& v) -> std::optional<std::string> {
          if (v == "auto") {
              o.expect = Expect::Auto;
@@ -85,6 +86,36 @@ constexpr OptionRow kOptions[] = {
     {"--hex", nullptr, "each scan is hex digits, blanks or colons between them allowed (\"F1 00 2A\")",
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.hex = true;
+         return std::nullopt;
+     }},
+    {"--2d", "HEADER=FILE",
+     "a 2D program scan, in its place among the scans: the header (program name, then ^ and a letter with "
+     "its value for each item: U field code, V, X Y Z dimensions, A B C D E F G I variables, as in "
+     "PART7^UN1^X600^Y400^Z18) and the program from FILE; one line end at the end of the file is left "
+     "out, as the station adds CR LF when it saves the program. Values a 2D scan cannot carry are refused",
+     [](Options& o, const std::string& v) -> std::optional<std::string> {
+         const std::size_t equals = v.rfind('=');
+         if (equals == std::string::npos || equals == 0 || equals + 1 == v.size()) {
+             return "--2d takes HEADER=FILE, not \"" + v + "\"";
+         }
+         o.scans.push_back({ScanKind::Program, v.substr(0, equals), v.substr(equals + 1)});
+         return std::nullopt;
+     }},
+    {"--2d-list", "NAME", "a 2D scan that loads the list file NAME (\"*%00\", the name and two more characters)",
+     [](Options& o, const std::string& v) -> std::optional<std::string> {
+         o.scans.push_back({ScanKind::ListLoad, v, {}});
+         return std::nullopt;
+     }},
+    {"--prefix", nullptr, "start every 2D scan with the eight-character prefix that begins with \"Ñ\"",
+     [](Options& o, const std::string&) -> std::optional<std::string> {
+         o.prefix = true;
+         return std::nullopt;
+     }},
+    {"--compress", nullptr,
+     "send every 2D scan compressed: \"ñ\", two characters, the expanded length in five digits, three "
+     "characters, then the zlib data with each backslash doubled",
+     [](Options& o, const std::string&) -> std::optional<std::string> {
+         o.compress = true;
          return std::nullopt;
      }},
 };
@@ -141,11 +172,13 @@ std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::
             return ShowHelp{};
         }
         if (argument == "-") {
-            options.scans.emplace_back(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+            options.scans.push_back(
+                {ScanKind::Given, std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()),
+                 {}});
             continue;
         }
         if (!argument.starts_with("--")) {
-            options.scans.push_back(argument);
+            options.scans.push_back({ScanKind::Given, argument, {}});
             continue;
         }
         const std::size_t equals = argument.find('=');
@@ -199,10 +232,11 @@ std::string helpText() {
     help += helpEntry("--help", "print this help and exit");
     help += "\nExit status: 0 when every expected ACK came, 1 when one did not, 2 for a usage\n"
             "error, 3 when the device cannot be opened or written.\n\n"
-            "Examples (the last two with $QUORLAN_SCANNER set):\n"
+            "Examples (all but the first with $QUORLAN_SCANNER set):\n"
             "  quorlan-scan --device demo/work/scanner FLANGE\n"
             "  quorlan-scan \"%13BASE M1 %\" \"%23600 400 18 %\" \"%331 2 3 4%\"\n"
-            "  quorlan-scan %START%\n";
+            "  quorlan-scan %START%\n"
+            "  quorlan-scan --compress --2d PART7^UN1^X600^Y400^Z18=demo/2d/PART7.CNC\n";
     return help;
 }
 

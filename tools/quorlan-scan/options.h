@@ -9,9 +9,22 @@ namespace quorlan::scan_tool {
 
 // Which scans must be answered with "ACK" for the run to count as a success.
 enum class Expect {
-    Auto, // the scans the station acknowledges: plain names, completed label sets, 2D and other payloads
+    Auto, // the scans the station acknowledges: plain names and completed label sets, not 2D programs
     All,  // every scan
     None, // no scan (commands, field codes): answers are only printed
+};
+
+// A SCAN argument as it is given, or a 2D scan built from a header and a program file.
+enum class ScanKind {
+    Given,    // sent as --raw, --hex or text says
+    Program,  // --2d HEADER=FILE
+    ListLoad, // --2d-list NAME
+};
+
+struct ScanArgument {
+    ScanKind kind = ScanKind::Given;
+    std::string text;        // the argument, the header or the list name
+    std::string programFile; // for a program
 };
 
 struct Options {
@@ -21,8 +34,10 @@ struct Options {
     int waitMs = 8000;
     bool raw = false;
     bool hex = false;
+    bool prefix = false;   // 2D scans start with the "Ñ" prefix
+    bool compress = false; // 2D scans go out compressed
     Expect expect = Expect::Auto;
-    std::vector<std::string> scans;
+    std::vector<ScanArgument> scans;
 };
 
 struct ShowHelp {};

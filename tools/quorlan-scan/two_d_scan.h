@@ -1,0 +1,18 @@
+// The bytes of a 2D scan argument, made by the station's own builders so that the emulator sends
+// exactly what the station reads.
+#pragma once
+
+#include "options.h"
+
+#include <string>
+
+namespace quorlan::scan_tool {
+
+// Throws std::invalid_argument, saying why, for a header, list name or program file the station
+// could not read back, or a program file that cannot be read.
+std::string twoDScanBytes(const ScanArgument& scan, const Options& options);
+
+// What the emulator prints for the scan it sent.
+std::string describeScan(const ScanArgument& scan, const Options& options, std::size_t bytes);
+
+} // namespace quorlan::scan_tool
