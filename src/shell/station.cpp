@@ -49,9 +49,9 @@ struct Station::Parts {
           settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
-          editor(desktop, view, pauser, paths),
-          labels(context, labelState, fieldCodes, launchEditor()), twoD(context, labelState, fieldCodes, launchEditor()),
-          portWatch(port, view, settings), scanLoop(port, view, routes()),
+          editor(desktop, view, pauser, paths), labels(context, labelState, fieldCodes, launchEditor()),
+          twoD(context, labelState, fieldCodes, launchEditor()), portWatch(port, view, settings),
+          scanLoop(port, view, routes()),
           fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
 
     scan::EditorLauncher launchEditor() {
