@@ -87,30 +87,24 @@ int ZlibDecompressor::cxBuf2BufInit() {
     return kCxOk;
 }
 
+// Straight from the one buffer into the other, as a scan is expanded hundreds of times a shift.
 int ZlibDecompressor::cxBuf2BufExpand(const char* input, char* output, int outputSize, int compressedLength) {
     if (compressedLength < 0 || outputSize < 0) {
         return kCxError;
     }
-    std::size_t left = static_cast<std::size_t>(compressedLength);
-    std::size_t room = static_cast<std::size_t>(outputSize);
-    const auto* next = reinterpret_cast<const unsigned char*>(input);
-    const long produced = inflateStream(
-        [&](unsigned char* buffer, std::size_t size) {
-            const std::size_t count = std::min(size, left);
-            std::copy(next, next + count, buffer);
-            next += count;
-            left -= count;
-            return count;
-        },
-        [&](const unsigned char* bytes, std::size_t count) {
-            if (count > room) {
-                return false;
-            }
-            output = std::copy(bytes, bytes + count, output);
-            room -= count;
-            return true;
-        });
-    return static_cast<int>(produced);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        return kCxError;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
+    stream.avail_in = static_cast<uInt>(compressedLength);
+    stream.next_out = reinterpret_cast<Bytef*>(output);
+    stream.avail_out = static_cast<uInt>(outputSize);
+    const int status = inflate(&stream, Z_FINISH);
+    const bool complete = status == Z_STREAM_END && stream.avail_in == 0;
+    const auto produced = static_cast<int>(stream.total_out);
+    inflateEnd(&stream);
+    return complete ? produced : kCxError;
 }
 
 int ZlibDecompressor::cxBuf2BufClose() {
