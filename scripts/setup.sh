@@ -4,7 +4,7 @@
 
 QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core
-    xvfb xdotool)
+    xvfb xdotool qt6-svg-dev libzint-dev libzxing-dev poppler-utils)
 
 quorlan_install_missing() {
     local missing=() package

@@ -2,13 +2,16 @@
 // station answers; its exit status tells a script whether every expected ACK came.
 #include "answers.h"
 #include "device.h"
+#include "images.h"
 #include "options.h"
 #include "scan_bytes.h"
 #include "two_d_scan.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -57,33 +60,48 @@ bool scanOnce(ScannerLine& line, const Options& options, const std::string& scan
     return false;
 }
 
+// The payloads of the images named by the scan arguments, in reading order.
+std::vector<std::string> imagePayloads(const Options& options, std::vector<std::string>& shown) {
+    std::vector<std::string> files;
+    for (const ScanArgument& scan : options.scans) {
+        if (scan.kind != ScanKind::Given) {
+            throw std::invalid_argument("--image reads images only; send 2D scans in a run of their own");
+        }
+        files.push_back(scan.text);
+    }
+    std::vector<std::string> payloads = payloadsFromImages(files);
+    std::transform(payloads.begin(), payloads.end(), std::back_inserter(shown), describePayload);
+    return payloads;
+}
+
 int run(const Options& options) {
     const ScanForm form = options.hex ? ScanForm::Hex : options.raw ? ScanForm::Raw : ScanForm::Text;
     std::vector<std::string> payloads;
-    for (const ScanArgument& scan : options.scans) {
-        if (scan.kind != ScanKind::Given) {
-            try {
+    std::vector<std::string> shown;
+    try {
+        if (options.images) {
+            payloads = imagePayloads(options, shown);
+        }
+        for (const ScanArgument& scan : options.images ? std::vector<ScanArgument>() : options.scans) {
+            if (scan.kind != ScanKind::Given) {
                 payloads.push_back(twoDScanBytes(scan, options));
-            } catch (const std::invalid_argument& refused) {
-                std::cerr << "quorlan-scan: " << refused.what() << "\n";
-                return kExitUsage;
+            } else if (auto bytes = scanBytes(scan.text, form)) {
+                payloads.push_back(std::move(*bytes));
+            } else {
+                throw std::invalid_argument("not pairs of hex digits: " + scan.text);
             }
-            continue;
+            shown.push_back(describeScan(scan, options, payloads.back().size()));
         }
-        auto bytes = scanBytes(scan.text, form);
-        if (!bytes) {
-            std::cerr << "quorlan-scan: not pairs of hex digits: " << scan.text << "\n";
-            return kExitUsage;
-        }
-        payloads.push_back(std::move(*bytes));
+    } catch (const std::invalid_argument& refused) {
+        std::cerr << "quorlan-scan: " << refused.what() << "\n";
+        return kExitUsage;
     }
     ScannerLine line(options.device, options.baud);
     AckExpectation expectation(options.expect);
     bool everyAck = true;
     for (std::size_t i = 0; i < payloads.size(); ++i) {
         const bool expectAck = expectation.expectsAck(payloads[i]);
-        const std::string shown = describeScan(options.scans[i], options, payloads[i].size());
-        everyAck = scanOnce(line, options, shown, payloads[i], expectAck) && everyAck;
+        everyAck = scanOnce(line, options, shown[i], payloads[i], expectAck) && everyAck;
     }
     return everyAck ? EXIT_SUCCESS : kExitNoAck;
 }

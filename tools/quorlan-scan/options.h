@@ -36,6 +36,7 @@ struct Options {
     bool hex = false;
     bool prefix = false;   // 2D scans start with the "Ñ" prefix
     bool compress = false; // 2D scans go out compressed
+    bool images = false;   // each scan argument names an image file to decode
     Expect expect = Expect::Auto;
     std::vector<ScanArgument> scans;
 };

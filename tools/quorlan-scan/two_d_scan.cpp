@@ -64,8 +64,8 @@ std::string describeScan(const ScanArgument& scan, const Options& options, std::
     if (scan.kind == ScanKind::Given) {
         return scan.text;
     }
-    const std::string what = scan.kind == ScanKind::ListLoad ? "2D list " + scan.text
-                                                             : "2D " + scan.text + " with " + scan.programFile;
+    const std::string what =
+        scan.kind == ScanKind::ListLoad ? "2D list " + scan.text : "2D " + scan.text + " with " + scan.programFile;
     return what + " (" + std::to_string(bytes) + " bytes" + (options.compress ? ", compressed)" : ")");
 }
 

@@ -1,0 +1,41 @@
+// Draws one label: its symbol at whole dots per module, and the human-readable text under it.
+// The same drawing goes to a PDF, PNG or SVG page and to the image each symbol is verified from.
+#pragma once
+
+#include "layout.h"
+#include "symbols/encoder.h"
+
+#include <QFont>
+#include <QString>
+
+class QImage;
+class QPainter;
+
+namespace quorlan::label_tool {
+
+struct PrintLabel {
+    symbols::Symbol symbol;
+    QString caption; // what the symbol says, or what it is for a 2D symbol
+    QString note;    // what the label is for: the program and its part, a comment, "2/3"
+    int line = 0;    // the job row it comes from; 0 from the command line
+};
+
+class LabelPainter {
+public:
+    explicit LabelPainter(const Layout& layout);
+
+    // Throws LayoutError when the label is too small for the symbol.
+    Placement place(const PrintLabel& label) const;
+    void paint(QPainter& painter, const Rect& cell, const PrintLabel& label, const Placement& placement) const;
+    // The label alone, as a page would show it.
+    QImage render(const PrintLabel& label, const Placement& placement) const;
+
+private:
+    void paintSymbol(QPainter& painter, int x, int y, const symbols::Symbol& symbol, const Placement& placement) const;
+
+    const Layout& m_layout;
+    QFont m_font;
+    int m_lineHeight;
+};
+
+} // namespace quorlan::label_tool

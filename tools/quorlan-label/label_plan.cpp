@@ -1,0 +1,241 @@
+#include "label_plan.h"
+
+#include "platform/qt/cp1252.h"
+#include "platform/text.h"
+#include "scan/label_builder.h"
+#include "scan/program_name.h"
+#include "symbols/encoder.h"
+
+#include <QStringList>
+#include <stdexcept>
+
+namespace quorlan::label_tool {
+
+namespace {
+
+using scan::LabelRefused;
+
+constexpr const char* kVariableColumns[] = {"a", "b", "c", "d", "e", "f", "g", "i"};
+const QString kSeparator = QStringLiteral(" \u00B7 ");
+
+// The builders name values as the grammar does ("field code", "X"); the job names its columns.
+std::string columnOfItem(const std::string& item) {
+    if (item == "field code") {
+        return "field";
+    }
+    std::string column = item;
+    for (char& c : column) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return column;
+}
+
+QString shown(const std::string& bytes) {
+    return platform::fromCp1252(bytes);
+}
+
+QString joined(const QStringList& parts) {
+    QStringList given;
+    for (const QString& part : parts) {
+        if (!part.isEmpty()) {
+            given << part;
+        }
+    }
+    return given.join(kSeparator);
+}
+
+// The values of a row in the station's bytes; faults name the row and column.
+class RowReader {
+public:
+    RowReader(const JobRow& row, bool utf8) : m_row(row), m_utf8(utf8) {}
+
+    std::string operator()(const std::string& column) const {
+        try {
+            return stationBytes(m_row.value(column), m_utf8);
+        } catch (const std::invalid_argument& error) {
+            throw JobError(m_row.line, column, error.what());
+        }
+    }
+
+private:
+    const JobRow& m_row;
+    bool m_utf8;
+};
+
+bool repeated(const JobRow& row) {
+    const std::string repetitions = platform::trimBlanks(row.value("repetitions"));
+    if (repetitions.empty() || repetitions == "1") {
+        return false;
+    }
+    if (repetitions == "999") {
+        return true;
+    }
+    throw JobError(row.line, "repetitions",
+                   "the station runs a part once or 999 times (the repeated label), not \"" + repetitions + "\"");
+}
+
+scan::PartValues partValues(const JobRow& row, const RowReader& value) {
+    scan::PartValues values;
+    values.program = value("program");
+    values.fieldCode = value("field");
+    values.valueV = value("v");
+    values.dimX = value("x");
+    values.dimY = value("y");
+    values.dimZ = value("z");
+    for (std::size_t i = 0; i < values.variables.size(); ++i) {
+        values.variables[i] = value(kVariableColumns[i]);
+    }
+    values.repeated = repeated(row);
+    return values;
+}
+
+QString partNote(char part) {
+    switch (part) {
+    case '1':
+        return QStringLiteral("program");
+    case '2':
+        return QStringLiteral("dimensions");
+    case '3':
+        return QStringLiteral("variables A-D");
+    default:
+        return QStringLiteral("variables E-I");
+    }
+}
+
+void planParts(const JobRow& row, const RowReader& value, Plan& plan) {
+    const scan::PartValues values = partValues(row, value);
+    const auto labels = scan::buildPartLabels(scan::FieldCodeTable(), values);
+    const QString program = shown(scan::withProgramExtension(values.program));
+    const QString comment = shown(value("comment"));
+    for (std::size_t n = 0; n < labels.size(); ++n) {
+        const QString count = QString::number(n + 1) + QLatin1Char('/') + QString::number(labels.size());
+        plan.labels.push_back(
+            {labels[n],
+             symbols::Symbology::Code128,
+             {},
+             joined({program, partNote(labels[n][1]), values.repeated ? QStringLiteral("999 times") : count, comment}),
+             row.line});
+    }
+}
+
+void planPlain(const JobRow& row, const RowReader& value, Plan& plan) {
+    for (const auto& column : kJobColumns) {
+        if (column != "program" && column != "comment" && !platform::trimBlanks(row.value(column)).empty()) {
+            throw JobError(row.line, column,
+                           "a plain label carries the program name alone; print the part labels for this value");
+        }
+    }
+    const std::string program = value("program");
+    plan.labels.push_back({scan::buildPlainLabel(scan::FieldCodeTable(), program),
+                           symbols::Symbology::Code128,
+                           {},
+                           joined({shown(scan::withProgramExtension(program)), shown(value("comment"))}),
+                           row.line});
+}
+
+template <typename Planner> void planRow(const JobRow& row, bool utf8, Plan& plan, Planner planner) {
+    const RowReader value(row, utf8);
+    try {
+        planner(row, value, plan);
+    } catch (const LabelRefused& refused) {
+        plan.faults.push_back(JobError(row.line, columnOfItem(refused.item()), refused.reason()).what());
+    } catch (const JobError& error) {
+        plan.faults.push_back(error.what());
+    }
+}
+
+} // namespace
+
+std::string stationBytes(const std::string& text, bool utf8) {
+    if (!utf8) {
+        return text;
+    }
+    const QString unicode = QString::fromStdString(text);
+    const std::string bytes = platform::toCp1252(unicode);
+    const QString back = platform::fromCp1252(bytes);
+    for (qsizetype i = 0; i < unicode.size() && i < back.size(); ++i) {
+        if (unicode[i] != back[i]) {
+            const qsizetype length = unicode[i].isHighSurrogate() ? 2 : 1;
+            throw std::invalid_argument("\"" + unicode.mid(i, length).toStdString() +
+                                        "\" is no character of the station's code page (Windows-1252)");
+        }
+    }
+    return bytes;
+}
+
+Plan planJob(const std::vector<JobRow>& rows, LabelForm form, bool utf8) {
+    Plan plan;
+    for (const JobRow& row : rows) {
+        switch (form) {
+        case LabelForm::Parts:
+            planRow(row, utf8, plan, planParts);
+            break;
+        case LabelForm::Plain:
+            planRow(row, utf8, plan, planPlain);
+            break;
+        }
+    }
+    if (rows.empty()) {
+        plan.faults.push_back("the job has no rows");
+    }
+    return plan;
+}
+
+Plan planListLabel(const std::string& listName, bool utf8) {
+    Plan plan;
+    const JobRow row{0, {{"list", listName}}};
+    planRow(row, utf8, plan, [](const JobRow&, const RowReader& value, Plan& into) {
+        const std::string name = value("list");
+        into.labels.push_back({scan::buildListLabel(name),
+                               symbols::Symbology::Code128,
+                               {},
+                               QStringLiteral("load list ") + shown(name),
+                               0});
+    });
+    return plan;
+}
+
+Plan planCommandSheet() {
+    static const char* const kWhat[] = {"start the work list", "hold the work list", "end the work list",
+                                        "drop a part set, else clear the list", "setpoint"};
+    Plan plan;
+    for (std::size_t n = 0; n < scan::kCommandLabels.size(); ++n) {
+        plan.labels.push_back(
+            {std::string(scan::kCommandLabels[n]), symbols::Symbology::Code128, {}, QString::fromLatin1(kWhat[n]), 0});
+    }
+    const scan::FieldCodeTable table;
+    for (int position = 1; position <= scan::kFieldCodeCount; ++position) {
+        const std::string& code = table.at(position);
+        plan.labels.push_back({scan::buildFieldCodeLabel(table, code),
+                               symbols::Symbology::Code128,
+                               {},
+                               QStringLiteral("field ") + shown(code),
+                               0});
+    }
+    return plan;
+}
+
+Printed encodePlan(const std::vector<PlannedLabel>& planned) {
+    Printed printed;
+    for (const PlannedLabel& label : planned) {
+        try {
+            const auto symbols = symbols::Encoder::encodeSplit(label.symbology, label.payload);
+            for (const auto& symbol : symbols) {
+                QString note = label.note;
+                if (symbols.size() > 1) {
+                    note = joined({QString::number(symbol.sequence.index) + QLatin1Char('/') +
+                                       QString::number(symbol.sequence.count),
+                                   note});
+                }
+                printed.labels.push_back(
+                    {symbol, label.caption.isEmpty() ? shown(label.payload) : label.caption, note, label.line});
+            }
+        } catch (const symbols::SymbolError& error) {
+            const std::string where = label.line > 0 ? "row " + std::to_string(label.line) + ": " : "";
+            printed.faults.push_back(where + error.what());
+        }
+    }
+    return printed;
+}
+
+} // namespace quorlan::label_tool

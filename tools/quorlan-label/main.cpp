@@ -1,0 +1,139 @@
+// quorlan-label: prints the labels the station reads, each symbol verified by a real decoder.
+#include "job_file.h"
+#include "label_plan.h"
+#include "options.h"
+#include "page_writer.h"
+#include "verify.h"
+
+#include <QGuiApplication>
+#include <QStringDecoder>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+namespace {
+
+using namespace quorlan::label_tool;
+
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitOutput = 3;
+constexpr std::size_t kFaultsShown = 20;
+constexpr SizeMm kSheetCell{70, 37};
+
+bool isUtf8(const std::string& bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8);
+    const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !decoder.hasError();
+}
+
+int refuse(const std::string& source, const std::vector<std::string>& faults) {
+    for (std::size_t n = 0; n < faults.size() && n < kFaultsShown; ++n) {
+        std::cerr << "quorlan-label: " << source << faults[n] << "\n";
+    }
+    if (faults.size() > kFaultsShown) {
+        std::cerr << "quorlan-label: and " << faults.size() - kFaultsShown << " faults more\n";
+    }
+    std::cerr << "quorlan-label: nothing was written\n";
+    return kExitRefused;
+}
+
+Plan planOf(const Options& options, std::string& source) {
+    if (options.commandSheet) {
+        return planCommandSheet();
+    }
+    if (options.listName) {
+        return planListLabel(*options.listName, true);
+    }
+    if (options.part) {
+        return planJob({*options.part}, options.form, true);
+    }
+    source = options.jobFile + ": ";
+    std::ifstream file(options.jobFile, std::ios::binary);
+    if (!file) {
+        return {{}, {"cannot read the job file"}};
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    try {
+        return planJob(readJob(bytes), options.form, isUtf8(bytes));
+    } catch (const JobError& error) {
+        return {{}, {error.what()}};
+    }
+}
+
+std::string labelName(const PrintLabel& label) {
+    const std::string where = label.line > 0 ? "row " + std::to_string(label.line) + ", " : "";
+    return where + "label " + label.caption.toStdString() + ": ";
+}
+
+int run(const Options& options) {
+    const auto format = pageFormatOf(QString::fromStdString(options.output));
+    if (!format) {
+        std::cerr << "quorlan-label: " << options.output << ": the output must end in .pdf, .png or .svg\n";
+        return kExitUsage;
+    }
+    std::string source;
+    const Plan plan = planOf(options, source);
+    if (!plan.faults.empty()) {
+        return refuse(source, plan.faults);
+    }
+    const Printed printed = encodePlan(plan.labels);
+    if (!printed.faults.empty()) {
+        return refuse(source, printed.faults);
+    }
+    const Layout layout(options.labelSize.value_or(options.cell.value_or(kSheetCell)), !options.labelSize, options.dpi);
+    const LabelPainter painter(layout);
+    std::vector<PlacedLabel> placed;
+    std::vector<std::string> faults;
+    for (const PrintLabel& label : printed.labels) {
+        try {
+            placed.push_back({label, painter.place(label)});
+            if (options.verify) {
+                verifyLabel(painter, label, placed.back().placement);
+            }
+        } catch (const std::runtime_error& error) {
+            faults.push_back(labelName(label) + error.what());
+        }
+    }
+    if (!faults.empty()) {
+        return refuse(source, faults);
+    }
+    const QString output = QString::fromStdString(options.output);
+    checkWritable(output);
+    writePages(output, *format, layout, painter, placed);
+    const int pages = layout.pagesFor(placed.size());
+    std::cout << "quorlan-label: " << placed.size() << " labels on " << pages << (pages == 1 ? " page" : " pages")
+              << (options.verify ? ", every symbol read back," : "") << " written to "
+              << pageFiles(output, *format, pages).join(QStringLiteral(", ")).toStdString() << "\n";
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (std::holds_alternative<ShowHelp>(parsed)) {
+        std::cout << helpText();
+        return EXIT_SUCCESS;
+    }
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        std::cerr << "quorlan-label: " << error->why << "\n"
+                  << usageLine() << "\nTry 'quorlan-label --help' for more information.\n";
+        return kExitUsage;
+    }
+    // It paints without a window: no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication application(argc, argv);
+    try {
+        return run(std::get<Options>(parsed));
+    } catch (const LayoutError& error) {
+        std::cerr << "quorlan-label: " << error.what() << "\n";
+        return kExitUsage;
+    } catch (const OutputError& error) {
+        std::cerr << "quorlan-label: " << error.what() << "\n";
+        return kExitOutput;
+    }
+}

@@ -1,0 +1,195 @@
+#include "options.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace quorlan::label_tool {
+
+namespace {
+
+constexpr double kLargestLabelMm = 297;
+
+std::optional<SizeMm> sizeOf(const std::string& text) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const std::string width = text.substr(0, x);
+    const std::string height = text.substr(x + 1);
+    const double w = std::strtod(width.c_str(), &end);
+    if (width.empty() || *end != '\0') {
+        return std::nullopt;
+    }
+    const double h = std::strtod(height.c_str(), &end);
+    if (height.empty() || *end != '\0' || !(w > 0 && h > 0 && w <= kLargestLabelMm && h <= kLargestLabelMm)) {
+        return std::nullopt;
+    }
+    return SizeMm{w, h};
+}
+
+std::optional<std::string> setSize(const std::string& option, const std::string& value, std::optional<SizeMm>& size) {
+    size = sizeOf(value);
+    if (!size) {
+        return option + " takes WIDTHxHEIGHT in millimetres, each above 0 and up to 297, such as 62x29; not \"" +
+               value + "\"";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> setForm(const std::string& value, Options& options) {
+    if (value == "parts") {
+        options.form = LabelForm::Parts;
+    } else if (value == "plain") {
+        options.form = LabelForm::Plain;
+    } else {
+        return "--form takes parts or plain, not \"" + value + "\"";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> apply(const std::string& name, const std::string& value, Options& options) {
+    const std::string column = name.substr(2);
+    if (std::find(kJobColumns.begin(), kJobColumns.end(), column) != kJobColumns.end() || column == "v") {
+        if (!options.part) {
+            options.part = JobRow{};
+        }
+        options.part->values[column] = value;
+        return std::nullopt;
+    }
+    if (name == "--job") {
+        options.jobFile = value;
+    } else if (name == "--list") {
+        options.listName = value;
+    } else if (name == "--form") {
+        return setForm(value, options);
+    } else if (name == "--output" || name == "-o") {
+        options.output = value;
+    } else if (name == "--label-size") {
+        return setSize(name, value, options.labelSize);
+    } else if (name == "--cell") {
+        return setSize(name, value, options.cell);
+    } else if (name == "--dpi") {
+        char* end = nullptr;
+        const long dpi = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || dpi < 150 || dpi > 1200) {
+            return "--dpi takes a resolution from 150 to 1200, not \"" + value + "\"";
+        }
+        options.dpi = static_cast<int>(dpi);
+    } else {
+        return "unknown option " + name;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> complete(const Options& options) {
+    const int sources = int{!options.jobFile.empty()} + int{options.part.has_value()} +
+                        int{options.listName.has_value()} + int{options.commandSheet};
+    if (sources != 1) {
+        return sources == 0 ? "nothing to print: give --job, --program, --list or --command-sheet"
+                            : "give one of --job, --program, --list and --command-sheet";
+    }
+    if (options.part && !options.part->values.contains("program")) {
+        return "a part from the command line needs --program";
+    }
+    if (options.output.empty()) {
+        return "no output: give --output FILE.pdf, FILE.png or FILE.svg";
+    }
+    if (options.labelSize && options.cell) {
+        return "give --label-size for single labels or --cell for A4 sheets, not both";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments) {
+    Options options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            return ShowHelp{};
+        }
+        if (argument == "--command-sheet" || argument == "--no-verify") {
+            (argument == "--no-verify" ? options.verify : options.commandSheet) = argument != "--no-verify";
+            continue;
+        }
+        if (!argument.starts_with("-")) {
+            return UsageError{"unexpected argument \"" + argument + "\""};
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        std::string value;
+        if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            return UsageError{name + " needs a value"};
+        }
+        if (auto problem = apply(name, value, options)) {
+            return UsageError{*problem};
+        }
+    }
+    if (auto problem = complete(options)) {
+        return UsageError{*problem};
+    }
+    return options;
+}
+
+std::string usageLine() {
+    return "usage: quorlan-label (--job FILE.csv | --program NAME [COLUMN OPTIONS] | --list NAME | --command-sheet)\n"
+           "                     [OPTION]... --output FILE.pdf|FILE.png|FILE.svg";
+}
+
+std::string helpText() {
+    return usageLine() + R"(
+Prints the labels the Quorlan station reads: Code 128 labels for programs and parts, commands and
+field codes. Every symbol is read back from the rendered image by a barcode decoder and must give
+exactly the bytes intended, or nothing is written. Values the station could not read back into the
+same work-list line are refused with the row, the column and the reason, before anything is printed.
+
+What to print:
+  --job FILE        a CSV job file, one part per row (see below)
+  --program NAME    one part; give its other values with the column options below
+  --list NAME       the label that loads the list file NAME.LST
+  --command-sheet   every command label (START, STOP, END, CLEAR, SETPOINT) and the 36
+                    field-code labels, for the wall beside the scanner
+  --form FORM       parts (default): the set of part labels the station collects (program with
+                    field code, dimensions, variables A-D, variables E-I, numbered and counted);
+                    plain: the program name alone, its field chosen by the station
+
+Column options, for --program (the columns of a job file):
+  --field CODE      one of the 36 field codes (N, M, S, A, T, R, alone or followed by 1, /, 1/,
+                    /0 or /1); empty: the station chooses
+  --x N, --y N, --z N   dimensions; those left out are read from the program file
+  --v VALUE, --a VALUE ... --g VALUE, --i VALUE   the V value and variables A to G and I
+  --comment TEXT    printed under the label's symbol
+  --repetitions N   1 (default) or 999 (a repeated part: the program label alone)
+
+Output:
+  -o, --output FILE   FILE.pdf (all pages), FILE.png or FILE.svg (one file per page: FILE.png,
+                    FILE-2.png ...); written whole or not at all
+  --label-size WxH  single labels of W by H millimetres, one per page, for a label printer
+                    (for example 62x29); default: A4 sheets
+  --cell WxH        the size of a label on an A4 sheet (default 70x37)
+  --dpi N           the printer's resolution, 150 to 1200 (default 300); modules are whole dots
+  --no-verify       do not read every symbol back (faster)
+  --help            print this help and exit
+
+A job file has the columns program, field, x, y, z, a, b, c, d, e, f, g, i, comment and
+repetitions in this order, or a first row naming its columns in any order (program is needed;
+"field code" and v are understood). Commas or semicolons, quotes, CRLF or LF line ends and a
+UTF-8 byte order mark are read; a file that is not UTF-8 is read as Windows-1252.
+
+Exit status: 0 when every label was written, 1 for a refused value or a symbol that did not read
+back, 2 for a usage error, 3 when the output cannot be written.
+
+Examples:
+  quorlan-label --job week12.csv --output week12.pdf
+  quorlan-label --program FLANGE --field N1 --x 600 --y 400 --z 18 --label-size 62x29 -o flange.png
+  quorlan-label --command-sheet --output commands.pdf
+)";
+}
+
+} // namespace quorlan::label_tool

@@ -1,0 +1,39 @@
+// quorlan-label's command line.
+#pragma once
+
+#include "job_file.h"
+#include "label_plan.h"
+#include "layout.h"
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quorlan::label_tool {
+
+struct Options {
+    std::string jobFile;
+    std::optional<JobRow> part; // one part given with --program and the other column options
+    std::optional<std::string> listName;
+    bool commandSheet = false;
+    LabelForm form = LabelForm::Parts;
+    std::string output;
+    std::optional<SizeMm> labelSize; // single labels of this size instead of A4 sheets
+    std::optional<SizeMm> cell;
+    int dpi = 300;
+    bool verify = true;
+};
+
+struct ShowHelp {};
+struct UsageError {
+    std::string why;
+};
+
+// arguments without the program name.
+std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments);
+
+std::string usageLine();
+std::string helpText();
+
+} // namespace quorlan::label_tool
