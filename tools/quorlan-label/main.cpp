@@ -1,9 +1,8 @@
 // quorlan-label: prints the labels the station reads, each symbol verified by a real decoder.
 #include "job_file.h"
 #include "label_plan.h"
+#include "label_run.h"
 #include "options.h"
-#include "page_writer.h"
-#include "verify.h"
 
 #include <QGuiApplication>
 #include <QStringDecoder>
@@ -62,11 +61,6 @@ Plan planOf(const Options& options, std::string& source) {
     }
 }
 
-std::string labelName(const PrintLabel& label) {
-    const std::string where = label.line > 0 ? "row " + std::to_string(label.line) + ", " : "";
-    return where + "label " + label.caption.toStdString() + ": ";
-}
-
 int run(const Options& options) {
     const auto format = pageFormatOf(QString::fromStdString(options.output));
     if (!format) {
@@ -78,34 +72,20 @@ int run(const Options& options) {
     if (!plan.faults.empty()) {
         return refuse(source, plan.faults);
     }
-    const Printed printed = encodePlan(plan.labels);
+    const PrintSettings settings{options.labelSize.value_or(options.cell.value_or(kSheetCell)),
+                                 !options.labelSize,
+                                 options.dpi,
+                                 options.verify,
+                                 QString::fromStdString(options.output),
+                                 *format};
+    const PrintResult printed = printLabels(plan.labels, settings);
     if (!printed.faults.empty()) {
         return refuse(source, printed.faults);
     }
-    const Layout layout(options.labelSize.value_or(options.cell.value_or(kSheetCell)), !options.labelSize, options.dpi);
-    const LabelPainter painter(layout);
-    std::vector<PlacedLabel> placed;
-    std::vector<std::string> faults;
-    for (const PrintLabel& label : printed.labels) {
-        try {
-            placed.push_back({label, painter.place(label)});
-            if (options.verify) {
-                verifyLabel(painter, label, placed.back().placement);
-            }
-        } catch (const std::runtime_error& error) {
-            faults.push_back(labelName(label) + error.what());
-        }
-    }
-    if (!faults.empty()) {
-        return refuse(source, faults);
-    }
-    const QString output = QString::fromStdString(options.output);
-    checkWritable(output);
-    writePages(output, *format, layout, painter, placed);
-    const int pages = layout.pagesFor(placed.size());
-    std::cout << "quorlan-label: " << placed.size() << " labels on " << pages << (pages == 1 ? " page" : " pages")
+    const int pages = printed.pages;
+    std::cout << "quorlan-label: " << printed.labels << " labels on " << pages << (pages == 1 ? " page" : " pages")
               << (options.verify ? ", every symbol read back," : "") << " written to "
-              << pageFiles(output, *format, pages).join(QStringLiteral(", ")).toStdString() << "\n";
+              << printed.files.join(QStringLiteral(", ")).toStdString() << "\n";
     return EXIT_SUCCESS;
 }
 

@@ -6,6 +6,7 @@
 #include "label_painter.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <stdexcept>
 #include <vector>
