@@ -116,14 +116,16 @@ constexpr OptionRow kOptions[] = {
      "characters, then the zlib data with each backslash doubled",
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.compress = true;
-         {"--image", nullptr,
-          "each scan is a PNG file, or a PDF file whose pages pdftoppm renders: every barcode in it is decoded and "
-          "sent, in reading order, the parts of a structured-append sequence merged into one scan first",
-          [](Options& o, const std::string&) -> std::optional<std::string> {
-              o.images = true;
-              return std::nullopt;
-          }},
-     };
+         return std::nullopt;
+     }},
+    {"--image", nullptr,
+     "each scan is a PNG file, or a PDF file whose pages pdftoppm renders: every barcode in it is decoded and "
+     "sent, in reading order, the parts of a structured-append sequence merged into one scan first",
+     [](Options& o, const std::string&) -> std::optional<std::string> {
+         o.images = true;
+         return std::nullopt;
+     }},
+};
 
 const OptionRow* findOption(const std::string& name) {
     for (const OptionRow& row : kOptions) {
@@ -237,18 +239,13 @@ std::string helpText() {
     }
     help += helpEntry("--help", "print this help and exit");
     help += "\nExit status: 0 when every expected ACK came, 1 when one did not, 2 for a usage\n"
-            "error, 3 when the device cannot be opened or written.\n\n"
+            "error, 3 when the device cannot be opened or written or an image gives no scan.\n\n"
             "Examples (all but the first with $QUORLAN_SCANNER set):\n"
             "  quorlan-scan --device demo/work/scanner FLANGE\n"
             "  quorlan-scan \"%13BASE M1 %\" \"%23600 400 18 %\" \"%331 2 3 4%\"\n"
             "  quorlan-scan %START%\n"
-            "  quorlan-scan --compress --2d PART7^UN1^X600^Y400^Z18=demo/2d/PART7.CNC\n";
-    "error, 3 when the device cannot be opened or written or an image gives no scan.\n\n"
-    "Examples (the last two with $QUORLAN_SCANNER set):\n"
-    "  quorlan-scan --device demo/work/scanner FLANGE\n"
-    "  quorlan-scan \"%13BASE M1 %\" \"%23600 400 18 %\" \"%331 2 3 4%\"\n"
-    "  quorlan-scan %START%\n"
-    "  quorlan-scan --image labels.pdf\n";
+            "  quorlan-scan --compress --2d PART7^UN1^X600^Y400^Z18=demo/2d/PART7.CNC\n"
+            "  quorlan-scan --image labels.pdf\n";
     return help;
 }
 
