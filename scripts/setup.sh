@@ -2,9 +2,9 @@
 # missing, and configures and builds the project.
 # shellcheck shell=bash
 
-QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 libgl-dev
+QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core
-    xvfb xdotool qt6-svg-dev libzint-dev libzxing-dev poppler-utils)
+    xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file)
 
 quorlan_install_missing() {
     local missing=() package

@@ -1,6 +1,7 @@
 """Start-up of the real station, unattended: settings, port, work list, single instance."""
 
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -45,6 +46,17 @@ class StartupTest(unittest.TestCase):
             where = [line for line in s.stderr_lines if "looked for" in line]
             self.assertTrue(where and s.windows in where[0], s.stderr_lines)
             self.assertIsNone(s.process.poll())
+
+    def test_the_example_settings_file_starts_a_station(self):
+        example = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "QZT.INI.example")
+        with open(example, newline="") as f:
+            text = f.read()
+        with Station(settings=False) as s:
+            s.write_settings(re.sub(r"(?m)^CommDevice1=.*$", "CommDevice1=" + s.station_end, text))
+            s.start()
+            s.wait_stdout(lambda line: line == "Ready.", 10)
+            self.assertIn("COM1:9600,N,8,1", s.stdout_lines)
+            self.assertEqual([line for line in s.stderr_lines if "QZT.INI" in line], [])
 
     def test_without_a_display_the_station_runs_unattended_and_says_so(self):
         with Station() as s:

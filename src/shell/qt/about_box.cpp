@@ -1,16 +1,18 @@
 #include "shell/qt/about_box.h"
 
 #include "config/qt/center_form.h"
+#include "shell/qt/app_icon.h"
 
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 namespace quorlan::shell {
 
 namespace {
+
+constexpr int kIconSize = 48;
 
 QLabel* addLabel(QWidget& parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, &parent);
@@ -33,7 +35,7 @@ FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Quorlan"));
 
     QLabel* icon = addLabel(*this, "imgApp", {});
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    icon->setPixmap(applicationIcon().pixmap(kIconSize, kIconSize));
     QLabel* product = addLabel(*this, "lblProdInfo", QStringLiteral("Quorlan barcode station, Version "));
     product->setText(product->text() + QStringLiteral(QUORLAN_VERSION));
     auto* ok = new QPushButton(QStringLiteral("&Ok"), this);

@@ -10,6 +10,7 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/xdotool_desktop.h"
+#include "shell/qt/app_icon.h"
 #include "shell/qt/launch_options.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/station_binding.h"
@@ -123,6 +124,9 @@ int main(int argc, char* argv[]) {
     chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlan"));
+    QApplication::setWindowIcon(shell::applicationIcon());
+    // Lets the desktop match the windows to the installed quorlan.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorlan"));
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
