@@ -19,6 +19,26 @@ quorlan_install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Ninja's "[n/m] ..." lines as a line per target built, and one every tenth of the way between.
+quorlan_progress() {
+    awk '
+        /^ninja: no work to do/ { print "[100%] up to date"; fflush() }
+        /^\[[0-9]+\/[0-9]+\] / {
+            split(substr($1, 2, length($1) - 2), count, "/")
+            percent = int(100 * count[1] / count[2])
+            if ($2 == "Linking") {
+                target = $NF
+                sub(/.*\//, "", target)
+                printf "[%3d%%] %s\n", percent, target
+                fflush()
+            } else if ($2 == "Building" && percent >= step) {
+                printf "[%3d%%] compiling\n", percent
+                fflush()
+            }
+            while (step <= percent) step += 10
+        }'
+}
+
 # quorlan_build BUILD_DIR [cmake options...] -- [targets...]
 quorlan_build() {
     local dir=$1
@@ -32,8 +52,12 @@ quorlan_build() {
     targets=("$@")
     echo "Building in $dir (log: $dir/build.log) ..."
     mkdir -p "$dir"
-    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" &&
-        cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}; } >"$dir/build.log" 2>&1; then
+    local - status=0
+    set -o pipefail
+    { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" &&
+        cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}; } 2>&1 |
+        tee "$dir/build.log" | quorlan_progress || status=$?
+    if [ "$status" -ne 0 ]; then
         tail -n 60 "$dir/build.log"
         echo "The build failed; the whole log is $dir/build.log." >&2
         return 1
