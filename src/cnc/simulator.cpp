@@ -200,7 +200,8 @@ private:
 JournalSink makeFileJournal(const std::string& localPath) {
     auto file = std::make_shared<std::ofstream>(localPath, std::ios::binary | std::ios::app);
     if (!*file) {
-        throw StationError(platform::errc::kPathFileAccess);
+        throw StationError(platform::errc::kPathFileAccess,
+                           "Path/File access error: the journal " + localPath + " cannot be opened for appending");
     }
     return [file](const std::string& line) {
         *file << line << '\n';
