@@ -18,7 +18,7 @@ struct Item {
 };
 
 // A long comment or name would widen its column until the others leave the window.
-constexpr int kMaxColumnWidth = 220;
+constexpr int kMaxColumnWidth = 180;
 
 // "Program #161", or the bare item for one the station never fills.
 QString headerOf(const ListColumn& column) {
@@ -82,7 +82,7 @@ WorkListWindow::WorkListWindow(Simulator& simulator, int stepMilliseconds, QWidg
     m_table->setWordWrap(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
-    resize(900, 300);
+    resize(1200, 300);
 
     m_runTimer->setInterval(stepMilliseconds);
     connect(m_runTimer, &QTimer::timeout, this, [this] { m_simulator.advance(); });
