@@ -21,22 +21,26 @@ quorlan_install_missing() {
 
 # Ninja's "[n/m] ..." lines as a line per target built, and one every tenth of the way between.
 quorlan_progress() {
-    awk '
-        /^ninja: no work to do/ { print "[100%] up to date"; fflush() }
-        /^\[[0-9]+\/[0-9]+\] / {
-            split(substr($1, 2, length($1) - 2), count, "/")
-            percent = int(100 * count[1] / count[2])
-            if ($2 == "Linking") {
-                target = $NF
-                sub(/.*\//, "", target)
-                printf "[%3d%%] %s\n", percent, target
-                fflush()
-            } else if ($2 == "Building" && percent >= step) {
-                printf "[%3d%%] compiling\n", percent
-                fflush()
-            }
-            while (step <= percent) step += 10
-        }'
+    local line count total percent step=0 rest target
+    while IFS= read -r line; do
+        case $line in
+        "ninja: no work to do"*) echo "[100%] up to date" ;;
+        \[*/*\]\ *)
+            count=${line#[} && count=${count%%/*}
+            total=${line#*/} && total=${total%%]*}
+            [[ $count =~ ^[0-9]+$ && $total =~ ^[0-9]+$ && $total -gt 0 ]] || continue
+            percent=$((100 * count / total))
+            rest=${line#*] }
+            if [[ $rest == Linking* ]]; then
+                target=${rest##* }
+                printf '[%3d%%] %s\n' "$percent" "${target##*/}"
+            elif [[ $rest == Building* ]] && ((percent >= step)); then
+                printf '[%3d%%] compiling\n' "$percent"
+            fi
+            while ((step <= percent)); do step=$((step + 10)); done
+            ;;
+        esac
+    done
 }
 
 # quorlan_build BUILD_DIR [cmake options...] -- [targets...]
