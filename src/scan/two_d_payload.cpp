@@ -15,7 +15,7 @@ constexpr std::string_view kPrefixFiller = "0000000";
 constexpr std::string_view kListFormTrailer = "^L";
 
 void refuse(const std::string& what, const std::string& why) {
-    throw std::invalid_argument(what + " " + why);
+    throw std::invalid_argument(what + " is not accepted: " + why);
 }
 
 // A value stands between separators and is read back with its blanks trimmed.
@@ -24,10 +24,10 @@ void checkValue(const std::string& what, const std::string& value) {
         refuse(what, fault);
     }
     if (value.find_first_of("^!") != std::string::npos) {
-        refuse(what, "holds \"^\" or \"!\", which separate the parts of a 2D scan");
+        refuse(what, "it holds \"^\" or \"!\", which separate the parts of a 2D scan");
     }
     if (platform::trimBlanks(value) != value) {
-        refuse(what, "begins or ends with a blank, which the station drops");
+        refuse(what, "it begins or ends with a blank, which the station drops");
     }
 }
 
@@ -64,14 +64,14 @@ std::string buildTwoDScan(const std::string& programName, const std::vector<Head
     }
     checkValue("The program name", programName);
     if (items.size() > static_cast<std::size_t>(kLastHeaderField - 1)) {
-        refuse("The header", "has " + std::to_string(items.size()) + " items; it holds at most " +
+        refuse("The header", "it has " + std::to_string(items.size()) + " items; a header holds at most " +
                                  std::to_string(kLastHeaderField - 1));
     }
     std::string scan = withPrefix ? std::string(1, kTwoDPrefixMark) + std::string(kPrefixFiller) : std::string();
     scan += programName;
     for (const HeaderItem& item : items) {
         if (kHeaderLetters.find(item.letter) == std::string_view::npos) {
-            refuse("The header item " + std::string(1, item.letter), "is none of " + std::string(kHeaderLetters));
+            refuse("The header item " + std::string(1, item.letter), "it is none of " + std::string(kHeaderLetters));
         }
         checkValue("The value of " + std::string(1, item.letter), item.value);
         scan += kHeaderSeparator;
@@ -80,13 +80,13 @@ std::string buildTwoDScan(const std::string& programName, const std::vector<Head
     }
     const std::string text = platform::trimBlanks(programText);
     if (text.size() <= kLongestUnsavedProgram) {
-        refuse("The program text", "is " + std::to_string(text.size()) +
+        refuse("The program text", "it is " + std::to_string(text.size()) +
                                        " characters long; the station saves only "
                                        "programs longer than " +
                                        std::to_string(kLongestUnsavedProgram));
     }
     if (text != programText) {
-        refuse("The program text", "begins or ends with a blank, which the station drops");
+        refuse("The program text", "it begins or ends with a blank, which the station drops");
     }
     return scan + kProgramSeparator + programText;
 }

@@ -1,6 +1,7 @@
 #include "two_d_scan.h"
 
 #include "cnc/compressed_payload.h"
+#include "platform/text.h"
 #include "scan/two_d_payload.h"
 #include "scan_bytes.h"
 
@@ -15,7 +16,7 @@ namespace {
 std::string readProgram(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        throw std::invalid_argument("cannot read the program file " + path);
+        throw std::invalid_argument("The program file " + path + " cannot be read");
     }
     std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     // The station adds CR LF when it saves the program, so a file that ends with one comes back as it was.
@@ -40,7 +41,7 @@ std::string programScan(const std::string& header, const std::string& programFil
     std::vector<scan::HeaderItem> items;
     for (std::size_t i = 1; i < fields.size(); ++i) {
         if (fields[i].empty()) {
-            throw std::invalid_argument("the header " + header + " has an empty item");
+            throw std::invalid_argument("The header " + header + " is not accepted: it has an empty item");
         }
         items.push_back({fields[i].front(), fields[i].substr(1)});
     }
@@ -62,7 +63,7 @@ std::string twoDScanBytes(const ScanArgument& scan, const Options& options) {
 
 std::string describeScan(const ScanArgument& scan, const Options& options, std::size_t bytes) {
     if (scan.kind == ScanKind::Given) {
-        return scan.text;
+        return platform::visibleText(scan.text); // a scan's escape sequences must not drive this terminal
     }
     const std::string what =
         scan.kind == ScanKind::ListLoad ? "2D list " + scan.text : "2D " + scan.text + " with " + scan.programFile;

@@ -12,7 +12,7 @@ namespace quorlan::scan_tool {
 // could not read back, or a program file that cannot be read.
 std::string twoDScanBytes(const ScanArgument& scan, const Options& options);
 
-// What the emulator prints for the scan it sent.
+// What the emulator prints for the scan it sent, control characters shown as escapes.
 std::string describeScan(const ScanArgument& scan, const Options& options, std::size_t bytes);
 
 } // namespace quorlan::scan_tool
