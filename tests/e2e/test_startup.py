@@ -1,6 +1,7 @@
 """Start-up of the real station, unattended: settings, port, work list, single instance."""
 
 import os
+import signal
 import re
 import subprocess
 import sys
@@ -86,6 +87,19 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(result.stdout, "")
         self.assertIn("quorlan: unknown option --bogus", result.stderr)
         self.assertIn("usage: quorlan [OPTION]... [WORD]...", result.stderr)
+
+
+class TerminationTest(unittest.TestCase):
+    def test_a_termination_signal_closes_the_port_as_the_close_box_does(self):
+        for number in (signal.SIGTERM, signal.SIGINT):
+            with Station(args=["NOAPP"]) as s:
+                s.start()
+                lock = "/run/lock/LCK.." + s.station_end.replace("/", "_")
+                held = os.path.exists(lock)
+                s.process.send_signal(number)
+                self.assertEqual(s.process.wait(10), 0, number)
+                if held:  # where the serial library keeps its locks there
+                    self.assertFalse(os.path.exists(lock), "a stale lock would be left for the next start")
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include "platform/qt/event_loop_pauser.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/qt/xdotool_desktop.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/launch_options.h"
@@ -183,5 +184,12 @@ int main(int argc, char* argv[]) {
         console.emplace(station.workList().application(), simulator, window, paths);
         console->show();
     }
+    // Ended from outside (Ctrl+C, a service stop, a closed terminal), the station shuts down as
+    // its close box does.
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::requested, &window, [&window] {
+        window.close();
+        QApplication::quit();
+    });
     return QApplication::exec();
 }
