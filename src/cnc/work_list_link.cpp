@@ -57,7 +57,15 @@ void WorkListLink::ClearWorkList() {
     if (platform::contains(m_commandLineUpper, "NOAPP")) {
         return;
     }
-    requireWorkList().Clear();
+    try {
+        requireWorkList().Clear();
+    } catch (const StationError&) {
+        // A list lost with a restarted control would refuse every clear, and every label that
+        // clears first (the first scan, automatic clear) would fail before its line could reach
+        // the recovery of ConnectListManager. A new list is an empty one; if even that cannot
+        // be had, the caller hears why.
+        recreateWorkList();
+    }
 }
 
 void WorkListLink::StartWorkList() {

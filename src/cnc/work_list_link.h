@@ -32,7 +32,8 @@ public:
     // the list is first created by its ProgID, shown and cleared, as the recovery does.
     void ShowWorkList();
 
-    // Messaggi: each passes the control's errors to its caller.
+    // Messaggi: each passes the control's errors to its caller. A list that cannot be cleared is
+    // replaced by a new one, shown and cleared, as ConnectListManager does.
     void ClearWorkList();
     void StartWorkList();
     void HoldWorkList();

@@ -36,8 +36,14 @@ std::string describeError(int number) {
         return "Invalid property value";
     case errc::kCannotCreateObject:
         return "ActiveX component can't create object";
+    case errc::kNoSuchMethod:
+        return "Object doesn't support this property or method";
     case errc::kAutomation:
         return "Automation error";
+    case errc::kWrongArguments:
+        return "Wrong number of arguments or invalid property assignment";
+    case errc::kServerUnavailable:
+        return "The remote server machine does not exist or is unavailable";
     case errc::kInvalidPortNumber:
         return "Invalid port number";
     case errc::kPortAlreadyOpen:

@@ -1,5 +1,6 @@
 #include "cnc/simulator.h"
 #include "cnc/temp_folder.h"
+#include "fakes/error_of.h"
 #include "platform/error.h"
 
 #include <fstream>
@@ -11,15 +12,7 @@ namespace {
 
 using platform::StationError;
 using ::testing::ElementsAre;
-
-int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const StationError& error) {
-        return error.number();
-    }
-    return 0;
-}
+using testing::errorOf;
 
 class SimulatorTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "platform/error.h"
 
 #include <algorithm>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -66,6 +67,34 @@ TEST_F(WorkListLinkTest, lostListIsRecreatedShownAndClearedBeforeTheLineGoesAgai
     EXPECT_THAT(simulator.rows(), ElementsAre(kLine));
     EXPECT_TRUE(simulator.listVisible());
     EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(WorkListLinkTest, listThatCannotBeClearedIsReplacedByANewEmptyOne) {
+    const struct {
+        const char* what;
+        std::function<void()> loseList;
+        std::vector<std::string> journal;
+    } cases[] = {
+        {"lost with a restarted control",
+         [this] { simulator.disconnectLists(); },
+         {"Clear -> error 440", "CreateObject Koridan.ExeList", "Visible True", "Clear"}},
+        {"never delivered at start-up",
+         [this] { link.workList().reset(); },
+         {"CreateObject Koridan.ExeList", "Visible True", "Clear"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startUp();
+        link.workList()->AddLine("#161=OLD.CNC;");
+        c.loseList();
+        journal.clear();
+        link.ClearWorkList();
+        EXPECT_EQ(journal, c.journal);
+        EXPECT_TRUE(simulator.rows().empty());
+    }
+    simulator.disconnectLists();
+    simulator.failNext("CreateObject", platform::errc::kCannotCreateObject);
+    EXPECT_THROW(link.ClearWorkList(), StationError);
 }
 
 TEST_F(WorkListLinkTest, missingListAfterNoappStartUpIsCreatedForTheFirstLine) {

@@ -1,15 +1,17 @@
 """Runs the real station executable unattended against a pseudo-terminal scanner and the
-built-in control simulator, for end-to-end tests."""
+built-in control simulator (or cnc-sim in a process of its own), for end-to-end tests."""
 
 import os
 import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import threading
 import time
 
 EXE = os.environ.get("QUORLAN_EXE", "build/src/quorlan")
+CNC_SIM = os.environ.get("QUORLAN_CNC_SIM", "build/tools/cnc-sim")
 
 SETTINGS = """[KORVALDE]\r
 Settings=9600,N,8,1\r
@@ -30,7 +32,7 @@ FieldCode_DFN=N\r
 class Station:
     """A workspace (settings, program and CSV folders), a scanner line and a running station."""
 
-    def __init__(self, args=(), settings=True, poll=100, extra_settings=""):
+    def __init__(self, args=(), settings=True, poll=100, extra_settings="", cnc_server=None):
         self.root = tempfile.mkdtemp(prefix="quorlan-e2e-")
         self.windows = os.path.join(self.root, "windows")
         self.drive = os.path.join(self.root, "drive_c")
@@ -50,6 +52,8 @@ class Station:
         if settings:
             self.write_settings(SETTINGS.format(device=self.station_end, poll=poll) + extra_settings)
         self.args = list(args)
+        # With a socket path the station drives cnc-sim there (see Control), which writes the journal.
+        self.cnc_server = cnc_server
         self.process = None
         self.stdout_lines = []
         self.stderr_lines = []
@@ -90,7 +94,8 @@ class Station:
 
     def launch(self, args, unattended=True):
         options = ["--unattended"] if unattended else []
-        process = subprocess.Popen([EXE, *options, "--cnc-journal", self.journal, *args], env=self.env(),
+        control = ["--cnc", "local:" + self.cnc_server] if self.cnc_server else ["--cnc-journal", self.journal]
+        process = subprocess.Popen([EXE, *options, *control, *args], env=self.env(),
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.launched.append(process)
         self._collect(process.stdout, self.stdout_lines)
@@ -174,3 +179,31 @@ class Station:
 
     def __exit__(self, *exc):
         self.stop()
+
+
+class Control:
+    """cnc-sim serving the control for a station, on a socket in the station's workspace and with
+    the station's journal. Stopped with the station (give it to Station.launched's cleanup)."""
+
+    def __init__(self, station, socket=None):
+        self.station = station
+        self.socket = socket or os.path.join(station.root, "cnc.sock")
+        self.process = None
+        self.stdout_lines = []
+        self.stderr_lines = []
+
+    def start(self):
+        self.process = subprocess.Popen(
+            [CNC_SIM, "--unattended", "--listen", self.socket, "--cnc-journal", self.station.journal],
+            env=self.station.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.station.launched.append(self.process)
+        self.station._collect(self.process.stdout, self.stdout_lines)
+        self.station._collect(self.process.stderr, self.stderr_lines)
+        if not Station._wait_for(lambda: any("serving" in line for line in list(self.stdout_lines)), 20):
+            raise AssertionError(f"cnc-sim did not start: {self.stdout_lines} {self.stderr_lines}")
+        return self
+
+    def kill(self):
+        """As a crash would: no chance to close anything."""
+        self.process.send_signal(signal.SIGKILL)
+        self.process.wait()

@@ -20,6 +20,16 @@ void readListTimeout(LaunchOptions& options, const QString& text) {
     options.listTimeout = std::chrono::milliseconds(std::llround(seconds * 1000));
 }
 
+void readCncServer(LaunchOptions& options, const QString& text) {
+    static const QString kLocal = QStringLiteral("local:");
+    if (!text.startsWith(kLocal) || text.size() == kLocal.size()) {
+        options.usageError =
+            QStringLiteral("--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"%1\"").arg(text);
+        return;
+    }
+    options.cncServer = text.mid(kLocal.size());
+}
+
 struct OptionRow {
     const char* name;
     const char* valueName; // nullptr: a switch without a value
@@ -33,6 +43,10 @@ constexpr OptionRow kOptions[] = {
      "nobody is at the screen: message boxes go to standard error and take their default button, and "
      "every status line is echoed to standard output (chosen by itself when there is no display)",
      [](LaunchOptions& options, const QString&) { options.unattended = true; }},
+    {"--cnc", "local:NAME",
+     "reach the control through cnc-sim, which serves it on the local socket NAME (cnc-sim --listen NAME), "
+     "instead of the built-in simulator; --cnc-journal and --show-work-list are then cnc-sim's to take",
+     readCncServer},
     {"--cnc-journal", "FILE",
      "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)",
      [](LaunchOptions& options, const QString& value) {
@@ -99,7 +113,7 @@ bool applyOption(const QStringList& arguments, qsizetype& index, LaunchOptions& 
     } else {
         options.problems.append(name + QStringLiteral(" needs a value; it is ignored."));
     }
-    return true;
+    return options.usageError.isEmpty();
 }
 
 // "  TERM   text" with the text wrapped at kHelpWidth and indented to kHelpColumn.

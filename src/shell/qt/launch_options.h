@@ -18,6 +18,7 @@ struct LaunchOptions {
     bool showWorkList = false; // --show-work-list: the simulated control's list window from the start
     bool testConsole = false;  // --test-console: the automation test console beside the station
     QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
+    QString cncServer;         // --cnc local:NAME: cnc-sim's socket; empty for the built-in simulator
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString commandLine;                          // the remaining arguments joined by blanks
     QStringList problems;                         // what could not be read, for the operator

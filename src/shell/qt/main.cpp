@@ -1,8 +1,6 @@
-// The station's start: the platform's adapters, the control simulator, the station's logic and
+// The station's start: the platform's adapters, the control, the station's logic and
 // its window, put together for one run.
 #include "cnc/qt/test_console.h"
-#include "cnc/qt/work_list_window.h"
-#include "cnc/simulator.h"
 #include "platform/error.h"
 #include "platform/path_mapper.h"
 #include "platform/qt/cp1252.h"
@@ -15,6 +13,7 @@
 #include "shell/qt/launch_options.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/station_binding.h"
+#include "shell/qt/station_control.h"
 #include "shell/station.h"
 
 #include <QApplication>
@@ -112,13 +111,6 @@ bool firstInstance(platform::SingleInstance& instance, shell::MainWindow& window
     return true;
 }
 
-void attachJournal(cnc::Simulator& simulator, const QString& path, shell::MainWindow& window) {
-    if (path.isEmpty()) {
-        return;
-    }
-    window.guarded([&] { simulator.setJournal(cnc::makeFileJournal(localPath(path))); });
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -153,13 +145,11 @@ int main(int argc, char* argv[]) {
     platform::EventLoopPauser pauser;
     platform::QtSerialPort port;
     const platform::PathMapper paths;
-    cnc::Simulator simulator(paths);
-    attachJournal(simulator, launch.cncJournal, window);
-    cnc::WorkListWindow workList(simulator);
+    shell::StationControl control(launch, paths, window);
     shell::SettingsDialogPrompt prompt(window, port);
     const shell::HostFolders folders = hostFolders();
     platform::XdotoolDesktop desktop;
-    shell::Station station(window, pauser, port, simulator, prompt, paths, desktop, folders,
+    shell::Station station(window, pauser, port, control.factory(), prompt, paths, desktop, folders,
                            {platform::toCp1252(launch.commandLine), launch.listTimeout});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
     fieldsel::MacFldsHost fieldSelection(station.fieldSelectionSetup(), window, launch.unattended);
@@ -176,12 +166,12 @@ int main(int argc, char* argv[]) {
     window.show();
     // The real control keeps its list on screen beside the station; the demo shows the same.
     if (launch.showWorkList) {
-        simulator.showList();
+        control.showList();
     }
     // No menu opens the console: it is there for whoever exercises the control by hand.
     std::optional<cnc::FrmTest> console;
     if (launch.testConsole) {
-        console.emplace(station.workList().application(), simulator, window, paths);
+        console.emplace(station.workList().application(), control.factory(), window, paths);
         console->show();
     }
     // Ended from outside (Ctrl+C, a service stop, a closed terminal), the station shuts down as

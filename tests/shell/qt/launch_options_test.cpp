@@ -28,6 +28,7 @@ private slots:
     void optionsAndCommandLine();
     void actionsEndBeforeTheStation_data();
     void actionsEndBeforeTheStation();
+    void controlOnALocalSocketIsNamedByWhatFollowsLocal();
     void helpNamesEveryOptionAndWord();
 };
 
@@ -80,6 +81,12 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
     QTest::newRow("value given to a switch")
         << list({"--unattended=yes"}) << LaunchAction::UsageError << "--unattended takes no value";
     QTest::newRow("single dash is a word") << list({"-x"}) << LaunchAction::Run << "";
+    QTest::newRow("control not on a local socket")
+        << list({"--cnc", "tcp:host"}) << LaunchAction::UsageError
+        << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"tcp:host\"";
+    QTest::newRow("local socket without a name")
+        << list({"--cnc=local:"}) << LaunchAction::UsageError
+        << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"local:\"";
 }
 
 void LaunchOptionsTest::actionsEndBeforeTheStation() {
@@ -91,13 +98,19 @@ void LaunchOptionsTest::actionsEndBeforeTheStation() {
     QCOMPARE(options.usageError, error);
 }
 
+void LaunchOptionsTest::controlOnALocalSocketIsNamedByWhatFollowsLocal() {
+    QCOMPARE(parseLaunchOptions(list({"--cnc", "local:/run/cnc.sock", "NOAPP"}), {}).cncServer,
+             QStringLiteral("/run/cnc.sock"));
+    QCOMPARE(parseLaunchOptions(list({"NOAPP"}), {}).cncServer, QString());
+}
+
 // Each option is taken by the parser and explained by --help, which is written from the same table.
 void LaunchOptionsTest::helpNamesEveryOptionAndWord() {
     const QString help = launchHelp();
     QVERIFY(help.startsWith(QStringLiteral("usage: quorlan ")));
     for (const char* term :
-         {"--unattended", "--cnc-journal FILE", "--list-timeout SECONDS", "--show-work-list", "--test-console",
-          "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
+         {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS", "--show-work-list",
+          "--test-console", "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
         QVERIFY2(help.contains(QLatin1String(term)), term);
     }
     for (const QString& line : help.split(QLatin1Char('\n'))) {

@@ -1,0 +1,297 @@
+#include "cnc/control_protocol.h"
+
+#include <array>
+#include <utility>
+
+namespace quorlan::cnc::protocol {
+
+namespace {
+
+constexpr char kRequestKind = 'Q';
+constexpr char kReplyKind = 'R';
+constexpr std::size_t kLengthBytes = 4;
+
+struct NamedOperation {
+    Operation operation;
+    std::string_view name;
+    std::size_t arguments;
+};
+
+constexpr std::array kOperationNames = {
+    NamedOperation{Operation::CreateApplication, "CreateApplication", 0},
+    NamedOperation{Operation::CreateObject, "CreateObject", 1},
+    NamedOperation{Operation::ApplicationVisible, "Application.Visible", 0},
+    NamedOperation{Operation::ApplicationSetVisible, "Application.Visible", 1},
+    NamedOperation{Operation::Connected, "Connected", 0},
+    NamedOperation{Operation::AccessLevel, "AccessLevel", 0},
+    NamedOperation{Operation::SetWindowState, "WindowState", 1},
+    NamedOperation{Operation::ListOpened, "ListOpened", 0},
+    NamedOperation{Operation::Quit, "Quit", 1},
+    NamedOperation{Operation::OpenList, "OpenList", 1},
+    NamedOperation{Operation::NewList, "NewList", 0},
+    NamedOperation{Operation::StartList, "StartList", 0},
+    NamedOperation{Operation::HoldList, "HoldList", 0},
+    NamedOperation{Operation::EndList, "EndList", 0},
+    NamedOperation{Operation::Setpoint, "Setpoint", 0},
+    NamedOperation{Operation::EnableOpenList, "EnableOpenList", 1},
+    NamedOperation{Operation::EnableSaveList, "EnableSaveList", 1},
+    NamedOperation{Operation::EnableNewList, "EnableNewList", 1},
+    NamedOperation{Operation::ShowOnTop, "ShowOnTop", 1},
+    NamedOperation{Operation::ListInRun, "ListInRun", 0},
+    NamedOperation{Operation::ListVisible, "Visible", 0},
+    NamedOperation{Operation::ListSetVisible, "Visible", 1},
+    NamedOperation{Operation::Columns, "Columns", 0},
+    NamedOperation{Operation::Rows, "Rows", 0},
+    NamedOperation{Operation::RepetitionCount, "RepetitionCount", 0},
+    NamedOperation{Operation::ExeRow, "ExeRow", 0},
+    NamedOperation{Operation::ColumnInfo, "ColumnInfo", 0},
+    NamedOperation{Operation::AddLine, "AddLine", 1},
+    NamedOperation{Operation::DelLine, "DelLine", 1},
+    NamedOperation{Operation::GetLine, "GetLine", 1},
+    NamedOperation{Operation::SetLine, "SetLine", 2},
+    NamedOperation{Operation::AppendList, "AppendList", 1},
+    NamedOperation{Operation::Clear, "Clear", 0},
+    NamedOperation{Operation::ViewWorks, "ViewWorks", 0},
+    NamedOperation{Operation::ViewWorksThrought, "ViewWorksThrought", 0},
+    NamedOperation{Operation::CloseList, "CloseList", 1},
+    NamedOperation{Operation::Release, "Release", 0},
+};
+
+class Writer {
+public:
+    void u8(std::uint8_t value) { m_bytes.push_back(static_cast<char>(value)); }
+    void u32(std::uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            u8(static_cast<std::uint8_t>(value >> shift));
+        }
+    }
+    void i32(std::int32_t value) { u32(static_cast<std::uint32_t>(value)); }
+    void text(std::string_view value) {
+        u32(static_cast<std::uint32_t>(value.size()));
+        m_bytes.append(value);
+    }
+    void value(const Value& value) {
+        struct Visit {
+            Writer& out;
+            void operator()(std::monostate) const { out.u8('N'); }
+            void operator()(bool b) const {
+                out.u8('B');
+                out.u8(b ? 1 : 0);
+            }
+            void operator()(std::int32_t i) const {
+                out.u8('I');
+                out.i32(i);
+            }
+            void operator()(const std::string& s) const {
+                out.u8('S');
+                out.text(s);
+            }
+            void operator()(const std::vector<std::string>& list) const {
+                out.u8('L');
+                out.u32(static_cast<std::uint32_t>(list.size()));
+                for (const std::string& s : list) {
+                    out.text(s);
+                }
+            }
+            void operator()(ObjectHandle handle) const {
+                out.u8('O');
+                out.u32(handle.id);
+            }
+        };
+        std::visit(Visit{*this}, value);
+    }
+
+    // The body written so far, with its length in front.
+    std::string frame() && {
+        Writer framed;
+        framed.u32(static_cast<std::uint32_t>(m_bytes.size()));
+        framed.m_bytes += m_bytes;
+        return std::move(framed.m_bytes);
+    }
+
+private:
+    std::string m_bytes;
+};
+
+class Reader {
+public:
+    explicit Reader(std::string_view bytes) : m_bytes(bytes) {}
+
+    std::uint8_t u8() { return static_cast<std::uint8_t>(take(1).front()); }
+    std::uint32_t u32() {
+        std::uint32_t value = 0;
+        for (char byte : take(4)) {
+            value = (value << 8) | static_cast<std::uint8_t>(byte);
+        }
+        return value;
+    }
+    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+    std::string text() { return std::string(take(u32())); }
+    Value value() {
+        switch (u8()) {
+        case 'N':
+            return std::monostate{};
+        case 'B':
+            return boolean();
+        case 'I':
+            return i32();
+        case 'S':
+            return text();
+        case 'L':
+            return list();
+        case 'O':
+            return ObjectHandle{u32()};
+        default:
+            throw ProtocolError("unknown value tag");
+        }
+    }
+    void expectKind(char kind) {
+        if (u8() != static_cast<std::uint8_t>(kind)) {
+            throw ProtocolError(std::string("not a ") + (kind == kRequestKind ? "request" : "reply"));
+        }
+    }
+    void expectEnd() const {
+        if (!m_bytes.empty()) {
+            throw ProtocolError("bytes after the end of the message");
+        }
+    }
+
+private:
+    std::string_view take(std::size_t count) {
+        if (count > m_bytes.size()) {
+            throw ProtocolError("message cut short");
+        }
+        const std::string_view taken = m_bytes.substr(0, count);
+        m_bytes.remove_prefix(count);
+        return taken;
+    }
+    bool boolean() {
+        const std::uint8_t b = u8();
+        if (b > 1) {
+            throw ProtocolError("Boolean neither 0 nor 1");
+        }
+        return b == 1;
+    }
+    std::vector<std::string> list() {
+        const std::uint32_t count = u32();
+        // Each text needs at least its length: a count beyond that is a lie, not a reason to allocate.
+        if (count > m_bytes.size() / 4) {
+            throw ProtocolError("list longer than its message");
+        }
+        std::vector<std::string> items;
+        items.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            items.push_back(text());
+        }
+        return items;
+    }
+
+    std::string_view m_bytes;
+};
+
+const NamedOperation* find(Operation operation) {
+    for (const NamedOperation& named : kOperationNames) {
+        if (named.operation == operation) {
+            return &named;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string_view operationName(Operation operation) {
+    const NamedOperation* named = find(operation);
+    return named == nullptr ? "?" : named->name;
+}
+
+std::size_t argumentCount(Operation operation) {
+    const NamedOperation* named = find(operation);
+    return named == nullptr ? 0 : named->arguments;
+}
+
+std::string encodeRequest(const Request& request) {
+    Writer out;
+    out.u8(kRequestKind);
+    out.u32(request.call);
+    out.u32(request.object);
+    out.u8(static_cast<std::uint8_t>(request.operation));
+    out.u8(static_cast<std::uint8_t>(request.arguments.size()));
+    for (const Value& argument : request.arguments) {
+        out.value(argument);
+    }
+    return std::move(out).frame();
+}
+
+std::string encodeReply(const Reply& reply) {
+    Writer out;
+    out.u8(kReplyKind);
+    out.u32(reply.call);
+    out.i32(reply.error);
+    if (reply.error == 0) {
+        out.value(reply.result);
+    } else {
+        out.text(reply.description);
+    }
+    return std::move(out).frame();
+}
+
+Request decodeRequest(std::string_view body) {
+    Reader in(body);
+    in.expectKind(kRequestKind);
+    Request request;
+    request.call = in.u32();
+    request.object = in.u32();
+    request.operation = static_cast<Operation>(in.u8());
+    if (find(request.operation) == nullptr) {
+        throw ProtocolError("unknown operation");
+    }
+    const std::uint8_t count = in.u8();
+    for (std::uint8_t i = 0; i < count; ++i) {
+        request.arguments.push_back(in.value());
+    }
+    in.expectEnd();
+    return request;
+}
+
+Reply decodeReply(std::string_view body) {
+    Reader in(body);
+    in.expectKind(kReplyKind);
+    Reply reply;
+    reply.call = in.u32();
+    reply.error = in.i32();
+    if (reply.error == 0) {
+        reply.result = in.value();
+    } else {
+        reply.description = in.text();
+    }
+    in.expectEnd();
+    return reply;
+}
+
+void FrameReader::append(std::string_view bytes) {
+    // Bodies already taken are dropped before more bytes come in, so the buffer never keeps them.
+    if (m_start > 0) {
+        m_buffer.erase(0, m_start);
+        m_start = 0;
+    }
+    m_buffer.append(bytes);
+}
+
+std::optional<std::string> FrameReader::next() {
+    const std::string_view rest = std::string_view(m_buffer).substr(m_start);
+    if (rest.size() < kLengthBytes) {
+        return std::nullopt;
+    }
+    const std::uint32_t length = Reader(rest.substr(0, kLengthBytes)).u32();
+    if (length > kMaxFrameBody) {
+        throw ProtocolError("frame longer than " + std::to_string(kMaxFrameBody) + " bytes");
+    }
+    if (rest.size() - kLengthBytes < length) {
+        return std::nullopt;
+    }
+    m_start += kLengthBytes + length;
+    return std::string(rest.substr(kLengthBytes, length));
+}
+
+} // namespace quorlan::cnc::protocol

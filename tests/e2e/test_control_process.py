@@ -1,0 +1,167 @@
+"""The control as a process of its own (cnc-sim): killed and restarted while the station runs, and
+misbehaving (garbage, slow answers, a connection closed in the middle of a call). The station must
+report what failed within a bounded time, never acknowledge a label whose line did not go, keep
+running, and put the next label's line into the list once the control is back."""
+
+import os
+import socket
+import struct
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from station import Control, Station  # noqa: E402
+
+FLANGE = "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n"
+BASE = "G71 X300 Y200 Z10\r\n(BASE)\r\nM30\r\n"
+SLOW_SECONDS = 5
+
+
+def added_programs(station):
+    return [line.split(";")[0][len("AddLine #161="):] for line in station.journal_calls("AddLine")
+            if "-> error" not in line]
+
+
+class ControlStation(Station):
+    """A station driving cnc-sim on a socket in its workspace, with two programs in its folder."""
+
+    def __init__(self, **kwargs):
+        super().__init__(**kwargs)
+        self.cnc_server = os.path.join(self.root, "cnc.sock")
+        self.write_file("PROGS/FLANGE.CNC", FLANGE)
+        self.write_file("PROGS/BASE.CNC", BASE)
+
+    def errors(self):
+        return [line for line in self.stderr_lines if "Unexpected error #" in line]
+
+    def acks(self, seconds):
+        return self.read_answers(seconds).count(b"ACK\r")
+
+
+class KilledAndRestartedTest(unittest.TestCase):
+    def test_labels_while_the_control_is_down_are_not_acknowledged_and_the_next_after_restart_arrives(self):
+        with ControlStation() as s:
+            control = Control(s, s.cnc_server).start()
+            s.start()
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(3), 1)
+
+            control.kill()
+            s.scan("BASE")
+            self.assertTrue(s._wait_for(lambda: s.errors(), 10), s.stderr_lines)
+            self.assertIn("cannot be reached", s.errors()[0])
+            self.assertEqual(s.acks(2), 1, "a label was acknowledged while the control was down")
+            self.assertIsNone(s.process.poll())
+
+            Control(s, s.cnc_server).start()
+            s.scan("BASE")
+            self.assertEqual(s.acks(3), 2)
+            self.assertEqual(added_programs(s), ["FLANGE.CNC", "BASE.CNC"])
+            # The new control got a new list, shown and emptied, before the line.
+            tail = s.journal_lines()[-4:]
+            self.assertEqual(tail[:3], ["CreateObject Koridan.ExeList", "Visible True", "Clear"])
+            self.assertIsNone(s.process.poll())
+
+
+class ControlProxy:
+    """Stands between the station and cnc-sim and passes the protocol's frames through, or
+    misbehaves as its mode says: "slow" delays every answer, "garbage" replaces answers with bytes
+    that are no reply, "close" closes the connection when a call comes in."""
+
+    def __init__(self, path, upstream):
+        self.mode = "pass"
+        self.upstream = upstream
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(path)
+        self.listener.listen(8)
+        self.open = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def close(self):
+        self.listener.close()
+        for connection in self.open:
+            connection.close()
+
+    @staticmethod
+    def _frames(connection):
+        buffer = b""
+        while True:
+            while len(buffer) >= 4 and len(buffer) >= 4 + struct.unpack(">I", buffer[:4])[0]:
+                size = 4 + struct.unpack(">I", buffer[:4])[0]
+                yield buffer[:size]
+                buffer = buffer[size:]
+            try:
+                data = connection.recv(65536)
+            except OSError:
+                return
+            if not data:
+                return
+            buffer += data
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            server.connect(self.upstream)
+            self.open += [client, server]
+            threading.Thread(target=self._requests, args=(client, server), daemon=True).start()
+            threading.Thread(target=self._answers, args=(server, client), daemon=True).start()
+
+    def _requests(self, client, server):
+        for frame in self._frames(client):
+            if self.mode == "close":
+                break
+            server.sendall(frame)
+        for connection in (client, server):
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass  # closed already
+
+    def _answers(self, server, client):
+        # Answers leave in order, each no earlier than it is due.
+        for frame in self._frames(server):
+            mode = self.mode
+            if mode == "slow":
+                time.sleep(SLOW_SECONDS)
+            try:
+                client.sendall(b"\0\0\0\3xyz" if mode == "garbage" else frame)
+            except OSError:
+                return
+
+
+class MisbehavingControlTest(unittest.TestCase):
+    def test_each_misbehaviour_is_reported_within_bounded_time_and_the_station_recovers(self):
+        for mode in ("garbage", "close", "slow"):
+            with self.subTest(mode=mode), ControlStation() as s:
+                real, s.cnc_server = s.cnc_server, os.path.join(s.root, "proxy.sock")
+                Control(s, real).start()
+                proxy = ControlProxy(s.cnc_server, real)
+                try:
+                    s.start()
+                    s.wait_stdout(lambda line: line == "Ready.", 10)  # start-up has its list
+                    proxy.mode = mode
+                    scanned = time.time()
+                    s.scan("FLANGE")
+                    self.assertTrue(s._wait_for(lambda: s.errors(), 12), s.stderr_lines)
+                    self.assertLess(time.time() - scanned, 12)
+                    self.assertEqual(s.acks(0.5), 0)
+                    self.assertIsNone(s.process.poll())
+
+                    proxy.mode = "pass"
+                    time.sleep(SLOW_SECONDS + 1 if mode == "slow" else 0.5)  # late answers drain
+                    s.scan("BASE")
+                    self.assertEqual(s.acks(4), 1, s.stderr_lines)
+                    self.assertEqual(added_programs(s)[-1], "BASE.CNC")
+                    self.assertIsNone(s.process.poll())
+                finally:
+                    proxy.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
