@@ -37,7 +37,7 @@ class PackageTest(unittest.TestCase):
         return os.path.join(self.root, "usr", *parts)
 
     def test_programs_and_their_companions_are_in_place(self):
-        for program in ("quorlan", "quorlan-scan", "quorlan-label"):
+        for program in ("quorlan", "quorlan-scan", "quorlan-label", "cnc-sim"):
             self.assertTrue(os.access(self.installed("bin", program), os.X_OK), program)
         for path in (("share", "icons", "hicolor", "scalable", "apps", "quorlan.svg"),
                      ("share", "doc", "quorlan", "README.md"),
@@ -68,7 +68,7 @@ class PackageTest(unittest.TestCase):
             self.assertEqual(known.returncode, 0, f"{name} is not a Debian package installed here")
 
     def test_unpacked_programs_run_on_the_systems_libraries(self):
-        for program in ("quorlan", "quorlan-scan", "quorlan-label"):
+        for program in ("quorlan", "quorlan-scan", "quorlan-label", "cnc-sim"):
             dynamic = subprocess.run(["readelf", "-d", self.installed("bin", program)], check=True,
                                      capture_output=True, text=True).stdout
             self.assertNotIn("RUNPATH", dynamic, program)
