@@ -1,5 +1,6 @@
 #include "scan/two_d_payload.h"
 
+#include "cnc/compressed_payload.h"
 #include "cnc/field_splitter.h"
 #include "cnc/line_values.h"
 #include "cnc/program_file.h"
@@ -18,20 +19,50 @@ void refuse(const std::string& what, const std::string& why) {
     throw std::invalid_argument(what + " is not accepted: " + why);
 }
 
-// A value stands between separators and is read back with its blanks trimmed.
 void checkValue(const std::string& what, const std::string& value) {
-    if (const std::string fault = cnc::lineValueFault(value); !fault.empty()) {
+    if (const std::string fault = headerValueFault(value); !fault.empty()) {
         refuse(what, fault);
     }
-    if (value.find_first_of("^!") != std::string::npos) {
-        refuse(what, "it holds \"^\" or \"!\", which separate the parts of a 2D scan");
+}
+
+// The scan loop looks at a scan's first character before anything else: "ñ" marks a compressed
+// scan, "Ñ" a prefix to drop, and "'" with a "$" anywhere a quoted command.
+void checkFirstCharacter(const std::string& programName, const std::string& scan) {
+    const char first = programName.empty() ? '\0' : programName.front();
+    if (first == cnc::kCompressedMark || first == kTwoDPrefixMark) {
+        refuse("The program name", first == kTwoDPrefixMark
+                                       ? "it begins with the character 0xD1, which marks a prefix the station drops"
+                                       : "it begins with the character 0xF1, which marks a compressed scan");
     }
-    if (platform::trimBlanks(value) != value) {
-        refuse(what, "it begins or ends with a blank, which the station drops");
+    if (first == '\'' && scan.find('$') != std::string::npos) {
+        refuse("The program name", "it begins with \"'\", which with the \"$\" in the scan makes it a quoted command");
     }
 }
 
 } // namespace
+
+// A value stands between separators and is read back with its blanks trimmed.
+std::string headerValueFault(const std::string& value) {
+    if (std::string fault = cnc::lineValueFault(value); !fault.empty()) {
+        return fault;
+    }
+    if (value.find_first_of("^!") != std::string::npos) {
+        return "it holds \"^\" or \"!\", which separate the parts of a 2D scan";
+    }
+    if (platform::trimBlanks(value) != value) {
+        return "it begins or ends with a blank, which the station drops";
+    }
+    return {};
+}
+
+std::string programTextOfFile(std::string fileBytes) {
+    if (fileBytes.ends_with("\r\n")) {
+        fileBytes.resize(fileBytes.size() - 2);
+    } else if (fileBytes.ends_with('\n')) {
+        fileBytes.pop_back();
+    }
+    return fileBytes;
+}
 
 std::string withoutTwoDPrefix(std::string scan) {
     if (!scan.empty() && scan.front() == kTwoDPrefixMark) {
@@ -88,7 +119,15 @@ std::string buildTwoDScan(const std::string& programName, const std::vector<Head
     if (text != programText) {
         refuse("The program text", "it begins or ends with a blank, which the station drops");
     }
-    return scan + kProgramSeparator + programText;
+    // The scan loop sends only a scan holding "^" to 2D processing; an empty item stores nothing.
+    if (items.empty()) {
+        scan += kHeaderSeparator;
+    }
+    scan += kProgramSeparator + programText;
+    if (!withPrefix) {
+        checkFirstCharacter(programName, scan);
+    }
+    return scan;
 }
 
 std::string buildListScan(const std::string& listName) {

@@ -41,10 +41,19 @@ std::string headerField(std::string_view header, int n);
 bool isListForm(std::string_view scan);
 std::string listFormName(std::string_view scan);
 
+// Why the station would not read a header value (program name or item value) back as it was given;
+// empty when it would.
+std::string headerValueFault(const std::string& value);
+
+// The program text a 2D scan carries for a program file's bytes. The station saves the text with
+// CR LF after it, so one line end at the file's end is left off and the saved file is the same.
+std::string programTextOfFile(std::string fileBytes);
+
 // A 2D program scan the station reads back into the same program file and line. Throws
 // std::invalid_argument, saying why, for a value it could not read back: an unsafe program name,
-// a value holding "^", "!", ";", a control character or surrounding blanks, an unknown letter,
-// more items than the header holds, or a program text too short to be saved.
+// a value holding "^", "!", ";", a control character or surrounding blanks, a name whose first
+// character would route the scan elsewhere, an unknown letter, more items than the header holds,
+// or a program text too short to be saved.
 std::string buildTwoDScan(const std::string& programName, const std::vector<HeaderItem>& items,
                           const std::string& programText, bool withPrefix);
 // The list form for a list name, with the same refusals.

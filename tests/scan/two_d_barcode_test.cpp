@@ -226,11 +226,36 @@ TEST(TwoDPayload, builtScansReadBackAndUnreadableValuesAreRefused) {
         {"P", {}, "0123456789"},
         {"P", {}, " " + kProgram},
         {"P", std::vector<HeaderItem>(14, {'X', "1"}), kProgram},
+        // First characters the scan loop routes elsewhere before it looks for "^".
+        {"\xF1P", {}, kProgram},
+        {"\xD1PART7", {}, kProgram},
+        {"'P", {}, kProgram + " $1"},
     };
     for (const auto& c : refused) {
         EXPECT_THROW(buildTwoDScan(c.name, c.items, c.text, false), std::invalid_argument) << c.name;
     }
     EXPECT_THROW(buildListScan("JOB!1"), std::invalid_argument);
+    EXPECT_NO_THROW(buildTwoDScan("\xD1PART7", {}, kProgram, true));
+    EXPECT_NO_THROW(buildTwoDScan("'P", {}, kProgram, false));
+}
+
+TEST(TwoDPayload, aHeaderWithoutItemsStillRoutesTheScanToTwoDProcessing) {
+    EXPECT_EQ(buildTwoDScan("PART7", {}, kProgram, false), "PART7^!" + kProgram);
+}
+
+TEST(TwoDPayload, oneLineEndAtAFilesEndIsLeftToTheStationsSave) {
+    const struct {
+        std::string file, text;
+    } cases[] = {
+        {kProgram + "\r\n", kProgram},
+        {kProgram + "\n", kProgram},
+        {kProgram + "\r\n\r\n", kProgram + "\r\n"},
+        {kProgram, kProgram},
+        {"\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(programTextOfFile(c.file), c.text) << c.file;
+    }
 }
 
 } // namespace

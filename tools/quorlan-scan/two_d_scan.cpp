@@ -18,14 +18,7 @@ std::string readProgram(const std::string& path) {
     if (!file) {
         throw std::invalid_argument("The program file " + path + " cannot be read");
     }
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    // The station adds CR LF when it saves the program, so a file that ends with one comes back as it was.
-    if (text.ends_with("\r\n")) {
-        text.resize(text.size() - 2);
-    } else if (text.ends_with('\n')) {
-        text.pop_back();
-    }
-    return text;
+    return scan::programTextOfFile({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
 }
 
 std::string programScan(const std::string& header, const std::string& programFile, bool prefix) {
