@@ -45,22 +45,13 @@ void requireWord(const std::string& item, const std::string& word) {
 }
 
 void requireFieldCode(const FieldCodeTable& table, const std::string& fieldCode) {
-    if (!table.IsFieldCode(fieldCode)) {
-        throw LabelRefused("field code", "\"" + fieldCode +
-                                             "\" is not one of the 36 field codes (N, M, S, A, T or R, alone or "
-                                             "followed by 1, /, 1/, /0 or /1)");
-    }
+    require("field code", fieldCodeFault(table, fieldCode));
 }
 
 void requireDimension(const std::string& item, const std::string& value) {
     requireWord(item, value);
-    if (value.empty()) {
-        return;
-    }
-    try {
-        platform::strictSingle(value);
-    } catch (const platform::StationError&) {
-        throw LabelRefused(item, "\"" + value + "\" is not a number");
+    if (!value.empty()) {
+        require(item, numberFault(value));
     }
 }
 
@@ -96,6 +87,23 @@ bool anyGiven(std::initializer_list<const std::string*> values) {
 
 LabelRefused::LabelRefused(std::string item, const std::string& reason)
     : std::runtime_error(item + ": " + reason), m_item(std::move(item)), m_reason(reason) {}
+
+std::string fieldCodeFault(const FieldCodeTable& table, const std::string& fieldCode) {
+    if (table.IsFieldCode(fieldCode)) {
+        return {};
+    }
+    return "\"" + fieldCode +
+           "\" is not one of the 36 field codes (N, M, S, A, T or R, alone or followed by 1, /, 1/, /0 or /1)";
+}
+
+std::string numberFault(const std::string& value) {
+    try {
+        platform::strictSingle(value);
+        return {};
+    } catch (const platform::StationError&) {
+        return "\"" + value + "\" is not a number";
+    }
+}
 
 std::string buildFieldCodeLabel(const FieldCodeTable& table, const std::string& fieldCode) {
     requireFieldCode(table, fieldCode);

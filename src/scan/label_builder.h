@@ -29,6 +29,11 @@ private:
 inline constexpr std::array<std::string_view, 5> kCommandLabels = {"%START%", "%STOP%", "%END%", "%CLEAR%",
                                                                    "%SETPOINT%"};
 
+// Why a field code is not one of the 36, or a dimension no number; empty when it is. The 2D
+// labels' headers refuse the same values.
+std::string fieldCodeFault(const FieldCodeTable& table, const std::string& fieldCode);
+std::string numberFault(const std::string& value);
+
 // "%N%" for one of the 36 field codes.
 std::string buildFieldCodeLabel(const FieldCodeTable& table, const std::string& fieldCode);
 

@@ -97,8 +97,10 @@ std::string JobRow::value(const std::string& column) const {
     return found == values.end() ? std::string() : found->second;
 }
 
+// A part from the command line has no row: its values come from the column options.
 JobError::JobError(int line, const std::string& column, const std::string& reason)
-    : std::runtime_error("row " + std::to_string(line) + ", column " + column + ": " + reason) {}
+    : std::runtime_error((line > 0 ? "row " + std::to_string(line) + ", column " + column : "--" + column) + ": " +
+                         reason) {}
 
 std::vector<CsvRecord> splitCsv(const std::string& bytes, char separator) {
     std::vector<CsvRecord> records;

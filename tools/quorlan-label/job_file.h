@@ -20,7 +20,8 @@ struct JobRow {
     std::string value(const std::string& column) const;
 };
 
-// A fault that names where it is, as "row 3, column x: ...".
+// A fault that names where it is, as "row 3, column x: ...", or "--x: ..." for line 0, a part
+// given on the command line.
 class JobError : public std::runtime_error {
 public:
     JobError(int line, const std::string& column, const std::string& reason);

@@ -23,6 +23,15 @@ Placement LabelPainter::place(const PrintLabel& label) const {
     return placeSymbol(label.symbol, m_layout, kTextLines * m_lineHeight);
 }
 
+bool LabelPainter::fits(const symbols::Symbol& symbol) const {
+    try {
+        placeSymbol(symbol, m_layout, kTextLines * m_lineHeight);
+        return true;
+    } catch (const LayoutError&) {
+        return false;
+    }
+}
+
 void LabelPainter::paint(QPainter& painter, const Rect& cell, const PrintLabel& label,
                          const Placement& placement) const {
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -26,6 +26,7 @@ public:
 
     // Throws LayoutError when the label is too small for the symbol.
     Placement place(const PrintLabel& label) const;
+    bool fits(const symbols::Symbol& symbol) const;
     void paint(QPainter& painter, const Rect& cell, const PrintLabel& label, const Placement& placement) const;
     // The label alone, as a page would show it.
     QImage render(const PrintLabel& label, const Placement& placement) const;

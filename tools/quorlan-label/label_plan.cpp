@@ -34,16 +34,6 @@ QString shown(const std::string& bytes) {
     return platform::fromCp1252(bytes);
 }
 
-QString joined(const QStringList& parts) {
-    QStringList given;
-    for (const QString& part : parts) {
-        if (!part.isEmpty()) {
-            given << part;
-        }
-    }
-    return given.join(kSeparator);
-}
-
 // The values of a row in the station's bytes; faults name the row and column.
 class RowReader {
 public:
@@ -109,12 +99,14 @@ void planParts(const JobRow& row, const RowReader& value, Plan& plan) {
     const QString comment = shown(value("comment"));
     for (std::size_t n = 0; n < labels.size(); ++n) {
         const QString count = QString::number(n + 1) + QLatin1Char('/') + QString::number(labels.size());
-        plan.labels.push_back(
-            {labels[n],
-             symbols::Symbology::Code128,
-             {},
-             joined({program, partNote(labels[n][1]), values.repeated ? QStringLiteral("999 times") : count, comment}),
-             row.line});
+        plan.labels.push_back({labels[n],
+                               symbols::Symbology::Code128,
+                               {},
+                               joinedNote({program, partNote(labels[n][1]),
+                                           values.repeated ? QStringLiteral("999 times") : count, comment}),
+                               row.line,
+                               {},
+                               {}});
     }
 }
 
@@ -129,8 +121,21 @@ void planPlain(const JobRow& row, const RowReader& value, Plan& plan) {
     plan.labels.push_back({scan::buildPlainLabel(scan::FieldCodeTable(), program),
                            symbols::Symbology::Code128,
                            {},
-                           joined({shown(scan::withProgramExtension(program)), shown(value("comment"))}),
-                           row.line});
+                           joinedNote({shown(scan::withProgramExtension(program)), shown(value("comment"))}),
+                           row.line,
+                           {},
+                           {}});
+}
+
+std::string whereIn(const PlannedLabel& label) {
+    if (label.line == 0) {
+        return label.column.empty() ? "" : "--" + label.column + ": ";
+    }
+    return "row " + std::to_string(label.line) + (label.column.empty() ? "" : ", column " + label.column) + ": ";
+}
+
+void planTwoD(const JobRow& row, const RowReader& value, const TwoDSettings& settings, Plan& plan) {
+    plan.labels.push_back(planTwoDLabel(row, value, settings, plan.notes));
 }
 
 template <typename Planner> void planRow(const JobRow& row, bool utf8, Plan& plan, Planner planner) {
@@ -145,6 +150,16 @@ template <typename Planner> void planRow(const JobRow& row, bool utf8, Plan& pla
 }
 
 } // namespace
+
+QString joinedNote(const QStringList& parts) {
+    QStringList given;
+    for (const QString& part : parts) {
+        if (!part.isEmpty()) {
+            given << part;
+        }
+    }
+    return given.join(kSeparator);
+}
 
 std::string stationBytes(const std::string& text, bool utf8) {
     if (!utf8) {
@@ -163,7 +178,7 @@ std::string stationBytes(const std::string& text, bool utf8) {
     return bytes;
 }
 
-Plan planJob(const std::vector<JobRow>& rows, LabelForm form, bool utf8) {
+Plan planJob(const std::vector<JobRow>& rows, LabelForm form, bool utf8, const TwoDSettings& twoD) {
     Plan plan;
     for (const JobRow& row : rows) {
         switch (form) {
@@ -172,6 +187,10 @@ Plan planJob(const std::vector<JobRow>& rows, LabelForm form, bool utf8) {
             break;
         case LabelForm::Plain:
             planRow(row, utf8, plan, planPlain);
+            break;
+        case LabelForm::TwoD:
+            planRow(row, utf8, plan,
+                    [&twoD](const JobRow& of, const RowReader& value, Plan& into) { planTwoD(of, value, twoD, into); });
             break;
         }
     }
@@ -190,7 +209,9 @@ Plan planListLabel(const std::string& listName, bool utf8) {
                                symbols::Symbology::Code128,
                                {},
                                QStringLiteral("load list ") + shown(name),
-                               0});
+                               0,
+                               {},
+                               {}});
     });
     return plan;
 }
@@ -200,8 +221,13 @@ Plan planCommandSheet() {
                                         "drop a part set, else clear the list", "setpoint"};
     Plan plan;
     for (std::size_t n = 0; n < scan::kCommandLabels.size(); ++n) {
-        plan.labels.push_back(
-            {std::string(scan::kCommandLabels[n]), symbols::Symbology::Code128, {}, QString::fromLatin1(kWhat[n]), 0});
+        plan.labels.push_back({std::string(scan::kCommandLabels[n]),
+                               symbols::Symbology::Code128,
+                               {},
+                               QString::fromLatin1(kWhat[n]),
+                               0,
+                               {},
+                               {}});
     }
     const scan::FieldCodeTable table;
     for (int position = 1; position <= scan::kFieldCodeCount; ++position) {
@@ -210,29 +236,32 @@ Plan planCommandSheet() {
                                symbols::Symbology::Code128,
                                {},
                                QStringLiteral("field ") + shown(code),
-                               0});
+                               0,
+                               {},
+                               {}});
     }
     return plan;
 }
 
-Printed encodePlan(const std::vector<PlannedLabel>& planned) {
+Printed encodePlan(const std::vector<PlannedLabel>& planned, const symbols::Encoder::Fits& fits) {
     Printed printed;
     for (const PlannedLabel& label : planned) {
         try {
-            const auto symbols = symbols::Encoder::encodeSplit(label.symbology, label.payload);
+            const auto symbols = symbols::Encoder::encodeSplit(label.symbology, label.payload, fits);
             for (const auto& symbol : symbols) {
                 QString note = label.note;
                 if (symbols.size() > 1) {
-                    note = joined({QString::number(symbol.sequence.index) + QLatin1Char('/') +
-                                       QString::number(symbol.sequence.count),
-                                   note});
+                    note = joinedNote({QString::number(symbol.sequence.index) + QLatin1Char('/') +
+                                           QString::number(symbol.sequence.count),
+                                       note});
                 }
                 printed.labels.push_back(
                     {symbol, label.caption.isEmpty() ? shown(label.payload) : label.caption, note, label.line});
             }
+        } catch (const symbols::SymbolTooLarge& error) {
+            printed.faults.push_back(whereIn(label) + error.what() + label.tooLargeHint);
         } catch (const symbols::SymbolError& error) {
-            const std::string where = label.line > 0 ? "row " + std::to_string(label.line) + ": " : "";
-            printed.faults.push_back(where + error.what());
+            printed.faults.push_back(whereIn(label) + error.what());
         }
     }
     return printed;

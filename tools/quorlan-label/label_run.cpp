@@ -15,13 +15,14 @@ std::string labelName(const PrintLabel& label) {
 
 PrintResult printLabels(const std::vector<PlannedLabel>& planned, const PrintSettings& settings) {
     PrintResult result;
-    const Printed printed = encodePlan(planned);
+    const Layout layout(settings.cell, settings.sheet, settings.dpi);
+    const LabelPainter painter(layout);
+    const Printed printed =
+        encodePlan(planned, [&painter](const symbols::Symbol& symbol) { return painter.fits(symbol); });
     if (!printed.faults.empty()) {
         result.faults = printed.faults;
         return result;
     }
-    const Layout layout(settings.cell, settings.sheet, settings.dpi);
-    const LabelPainter painter(layout);
     std::vector<PlacedLabel> placed;
     for (const PrintLabel& label : printed.labels) {
         try {

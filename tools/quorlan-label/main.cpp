@@ -20,6 +20,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitOutput = 3;
 constexpr std::size_t kFaultsShown = 20;
 constexpr SizeMm kSheetCell{70, 37};
+// A 2D symbol of a few kilobytes needs about 65 mm square at modules a scanner reads well.
+constexpr SizeMm kTwoDSheetCell{105, 74};
 
 bool isUtf8(const std::string& bytes) {
     QStringDecoder decoder(QStringConverter::Utf8);
@@ -46,18 +48,18 @@ Plan planOf(const Options& options, std::string& source) {
         return planListLabel(*options.listName, true);
     }
     if (options.part) {
-        return planJob({*options.part}, options.form, true);
+        return planJob({*options.part}, options.form, true, options.twoD);
     }
     source = options.jobFile + ": ";
     std::ifstream file(options.jobFile, std::ios::binary);
     if (!file) {
-        return {{}, {"cannot read the job file"}};
+        return {{}, {"cannot read the job file"}, {}};
     }
     const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     try {
-        return planJob(readJob(bytes), options.form, isUtf8(bytes));
+        return planJob(readJob(bytes), options.form, isUtf8(bytes), options.twoD);
     } catch (const JobError& error) {
-        return {{}, {error.what()}};
+        return {{}, {error.what()}, {}};
     }
 }
 
@@ -69,10 +71,14 @@ int run(const Options& options) {
     }
     std::string source;
     const Plan plan = planOf(options, source);
+    for (const std::string& note : plan.notes) {
+        std::cerr << "quorlan-label: note: " << source << note << "\n";
+    }
     if (!plan.faults.empty()) {
         return refuse(source, plan.faults);
     }
-    const PrintSettings settings{options.labelSize.value_or(options.cell.value_or(kSheetCell)),
+    const SizeMm sheetCell = options.form == LabelForm::TwoD ? kTwoDSheetCell : kSheetCell;
+    const PrintSettings settings{options.labelSize.value_or(options.cell.value_or(sheetCell)),
                                  !options.labelSize,
                                  options.dpi,
                                  options.verify,

@@ -1,5 +1,8 @@
 #include "options.h"
 
+#include "symbols/symbology.h"
+
+#include <QString>
 #include <algorithm>
 #include <cstdlib>
 
@@ -42,10 +45,27 @@ std::optional<std::string> setForm(const std::string& value, Options& options) {
         options.form = LabelForm::Parts;
     } else if (value == "plain") {
         options.form = LabelForm::Plain;
+    } else if (value == "2d") {
+        options.form = LabelForm::TwoD;
     } else {
-        return "--form takes parts or plain, not \"" + value + "\"";
+        return "--form takes parts, plain or 2d, not \"" + value + "\"";
     }
     return std::nullopt;
+}
+
+std::optional<std::string> setSymbology(const std::string& value, Options& options) {
+    const auto symbology = symbols::symbologyNamed(value);
+    if (!symbology || *symbology == symbols::Symbology::Code128) {
+        return "--symbology takes " + symbols::twoDimensionalNames() + ", not \"" + value + "\"";
+    }
+    options.twoD.symbology = *symbology;
+    return std::nullopt;
+}
+
+void noteTwoDOption(const std::string& name, Options& options) {
+    if (options.twoDOption.empty()) {
+        options.twoDOption = name;
+    }
 }
 
 std::optional<std::string> apply(const std::string& name, const std::string& value, Options& options) {
@@ -63,6 +83,12 @@ std::optional<std::string> apply(const std::string& name, const std::string& val
         options.listName = value;
     } else if (name == "--form") {
         return setForm(value, options);
+    } else if (name == "--symbology") {
+        noteTwoDOption(name, options);
+        return setSymbology(value, options);
+    } else if (name == "--program-folder") {
+        noteTwoDOption(name, options);
+        options.twoD.programFolder = QString::fromLocal8Bit(value.c_str());
     } else if (name == "--output" || name == "-o") {
         options.output = value;
     } else if (name == "--label-size") {
@@ -95,6 +121,12 @@ std::optional<std::string> complete(const Options& options) {
     if (options.output.empty()) {
         return "no output: give --output FILE.pdf, FILE.png or FILE.svg";
     }
+    if (!options.twoDOption.empty() && options.form != LabelForm::TwoD) {
+        return options.twoDOption + " is for 2D program labels: give --form 2d";
+    }
+    if (options.form == LabelForm::TwoD && (options.listName || options.commandSheet)) {
+        return "--form 2d prints programs from --job or --program";
+    }
     if (options.labelSize && options.cell) {
         return "give --label-size for single labels or --cell for A4 sheets, not both";
     }
@@ -112,6 +144,11 @@ std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::
         }
         if (argument == "--command-sheet" || argument == "--no-verify") {
             (argument == "--no-verify" ? options.verify : options.commandSheet) = argument != "--no-verify";
+            continue;
+        }
+        if (argument == "--compress") {
+            noteTwoDOption(argument, options);
+            options.twoD.compress = true;
             continue;
         }
         if (!argument.starts_with("-")) {
@@ -139,13 +176,13 @@ std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::
 
 std::string usageLine() {
     return "usage: quorlan-label (--job FILE.csv | --program NAME [COLUMN OPTIONS] | --list NAME | --command-sheet)\n"
-           "                     [OPTION]... --output FILE.pdf|FILE.png|FILE.svg";
+           "                     [--form parts|plain|2d] [OPTION]... --output FILE.pdf|FILE.png|FILE.svg";
 }
 
 std::string helpText() {
     return usageLine() + R"(
 Prints the labels the Quorlan station reads: Code 128 labels for programs and parts, commands and
-field codes. Every symbol is read back from the rendered image by a barcode decoder and must give
+field codes, and 2D labels that carry a whole program file to the station. Every symbol is read back from the rendered image by a barcode decoder and must give
 exactly the bytes intended, or nothing is written. Values the station could not read back into the
 same work-list line are refused with the row, the column and the reason, before anything is printed.
 
@@ -157,7 +194,19 @@ What to print:
                     field-code labels, for the wall beside the scanner
   --form FORM       parts (default): the set of part labels the station collects (program with
                     field code, dimensions, variables A-D, variables E-I, numbered and counted);
-                    plain: the program name alone, its field chosen by the station
+                    plain: the program name alone, its field chosen by the station;
+                    2d: the program file itself with its header (the field code, dimensions and
+                    variables given) in a 2D symbol; the station saves the program and queues it
+
+2D program labels (--form 2d):
+  --program-folder DIR  where the program files are, each named as its program (default: .);
+                    the file's bytes go unchanged, but for one line end at its end, which the
+                    station puts back when it saves the program
+  --symbology NAME  qr (default), datamatrix or pdf417
+  --compress        compress the program (zlib), so that larger programs fit; the station
+                    expands it
+                    A program too big for one symbol is split over up to 16 symbols (structured
+                    append, labels "1/3", "2/3", "3/3" ...), which a 2D scanner reads as one scan.
 
 Column options, for --program (the columns of a job file):
   --field CODE      one of the 36 field codes (N, M, S, A, T, R, alone or followed by 1, /, 1/,
@@ -172,7 +221,7 @@ Output:
                     FILE-2.png ...); written whole or not at all
   --label-size WxH  single labels of W by H millimetres, one per page, for a label printer
                     (for example 62x29); default: A4 sheets
-  --cell WxH        the size of a label on an A4 sheet (default 70x37)
+  --cell WxH        the size of a label on an A4 sheet (default 70x37, for 2D labels 105x74)
   --dpi N           the printer's resolution, 150 to 1200 (default 300); modules are whole dots
   --no-verify       do not read every symbol back (faster)
   --help            print this help and exit
@@ -188,6 +237,7 @@ back, 2 for a usage error, 3 when the output cannot be written.
 Examples:
   quorlan-label --job week12.csv --output week12.pdf
   quorlan-label --program FLANGE --field N1 --x 600 --y 400 --z 18 --label-size 62x29 -o flange.png
+  quorlan-label --job week12.csv --form 2d --program-folder programs --compress -o week12-2d.pdf
   quorlan-label --command-sheet --output commands.pdf
 )";
 }

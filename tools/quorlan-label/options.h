@@ -18,6 +18,8 @@ struct Options {
     std::optional<std::string> listName;
     bool commandSheet = false;
     LabelForm form = LabelForm::Parts;
+    TwoDSettings twoD;
+    std::string twoDOption; // the first option given that only 2D program labels take
     std::string output;
     std::optional<SizeMm> labelSize; // single labels of this size instead of A4 sheets
     std::optional<SizeMm> cell;

@@ -1,5 +1,6 @@
 #include "encoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <zint.h>
@@ -81,30 +82,42 @@ Symbol encodeWith(Symbology symbology, std::string_view bytes, SequencePosition 
     return result;
 }
 
-std::vector<Symbol> split(Symbology symbology, std::string_view bytes, int count) {
+// A symbol the label cannot show counts as one too large for it.
+Symbol encodeFitting(Symbology symbology, std::string_view bytes, SequencePosition sequence, std::string_view whole,
+                     const Encoder::Fits& fits) {
+    Symbol symbol = encodeWith(symbology, bytes, sequence, whole);
+    if (fits && !fits(symbol)) {
+        throw SymbolTooLarge("the symbol does not fit the label");
+    }
+    return symbol;
+}
+
+std::vector<Symbol> split(Symbology symbology, std::string_view bytes, int count, const Encoder::Fits& fits) {
     std::vector<Symbol> symbols;
-    const std::size_t chunk = (bytes.size() + static_cast<std::size_t>(count) - 1) / static_cast<std::size_t>(count);
+    const auto boundary = [&](int i) {
+        return bytes.size() * static_cast<std::size_t>(i) / static_cast<std::size_t>(count);
+    };
     for (int i = 0; i < count; ++i) {
-        const std::string_view part = bytes.substr(std::min(bytes.size(), chunk * static_cast<std::size_t>(i)), chunk);
-        symbols.push_back(encodeWith(symbology, part, {i + 1, count}, bytes));
+        const std::string_view part = bytes.substr(boundary(i), boundary(i + 1) - boundary(i));
+        symbols.push_back(encodeFitting(symbology, part, {i + 1, count}, bytes, fits));
     }
     return symbols;
 }
 
 // The most bytes one symbol of a full sequence holds, found by halving.
-std::size_t sequenceCapacity(Symbology symbology) {
-    std::size_t fits = 0;
+std::size_t symbolCapacity(Symbology symbology, const Encoder::Fits& fits) {
+    std::size_t holds = 0;
     std::size_t tooMany = 1 << 14;
-    while (tooMany - fits > 1) {
-        const std::size_t middle = (fits + tooMany) / 2;
+    while (tooMany - holds > 1) {
+        const std::size_t middle = (holds + tooMany) / 2;
         try {
-            encodeWith(symbology, std::string(middle, 'x'), {1, kMaxSequenceLength}, {});
-            fits = middle;
+            encodeFitting(symbology, std::string(middle, 'x'), {1, kMaxSequenceLength}, {}, fits);
+            holds = middle;
         } catch (const SymbolTooLarge&) {
             tooMany = middle;
         }
     }
-    return fits * kMaxSequenceLength;
+    return holds;
 }
 
 } // namespace
@@ -134,24 +147,32 @@ Symbol Encoder::encode(Symbology symbology, std::string_view bytes, SequencePosi
     return encodeWith(symbology, bytes, sequence, bytes);
 }
 
-std::vector<Symbol> Encoder::encodeSplit(Symbology symbology, std::string_view bytes) {
-    try {
-        return {encode(symbology, bytes)};
-    } catch (const SymbolTooLarge& tooLarge) {
-        if (symbology == Symbology::Code128) {
+std::vector<Symbol> Encoder::encodeSplit(Symbology symbology, std::string_view bytes, const Fits& fits) {
+    if (symbology == Symbology::Code128) {
+        try {
+            return {encode(symbology, bytes)};
+        } catch (const SymbolTooLarge& tooLarge) {
             throw SymbolTooLarge(std::to_string(bytes.size()) + " bytes are too many for a Code 128 label (" +
                                  tooLarge.what() + ")");
         }
     }
-    for (int count = 2; count <= kMaxSequenceLength; ++count) {
+    // Every symbol of a sequence carries at least one byte.
+    const int most = static_cast<int>(std::min(bytes.size(), static_cast<std::size_t>(kMaxSequenceLength)));
+    for (int count = 1; count <= std::max(1, most); ++count) {
         try {
-            return split(symbology, bytes, count);
+            return count == 1 ? std::vector<Symbol>{encodeFitting(symbology, bytes, {}, bytes, fits)}
+                              : split(symbology, bytes, count, fits);
         } catch (const SymbolTooLarge&) {
         }
     }
+    const std::string name(nameOf(symbology));
+    const std::size_t capacity = symbolCapacity(symbology, fits);
+    if (capacity == 0) {
+        throw SymbolTooLarge("no " + name + " symbol fits the label");
+    }
     throw SymbolTooLarge(std::to_string(bytes.size()) + " bytes are too many: " + std::to_string(kMaxSequenceLength) +
-                         " " + std::string(nameOf(symbology)) + " symbols hold at most " +
-                         std::to_string(sequenceCapacity(symbology)) + " bytes");
+                         " " + name + " symbols" + (fits ? " that fit the label" : "") + " hold at most " +
+                         std::to_string(capacity * kMaxSequenceLength) + " bytes");
 }
 
 } // namespace quorlan::symbols

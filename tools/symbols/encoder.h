@@ -4,6 +4,7 @@
 
 #include "symbology.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -52,10 +53,14 @@ public:
     // the library refuses.
     static Symbol encode(Symbology symbology, std::string_view bytes, SequencePosition sequence = {});
 
+    // Whether a symbol can be shown where it is to go.
+    using Fits = std::function<bool(const Symbol&)>;
+
     // One symbol, or a structured-append sequence of the fewest symbols that hold the bytes, up to
-    // kMaxSequenceLength; Code 128 has no sequences. Throws SymbolTooLarge naming the size and the
-    // limit.
-    static std::vector<Symbol> encodeSplit(Symbology symbology, std::string_view bytes);
+    // kMaxSequenceLength; Code 128 has no sequences. A 2D symbol must also fit, when fits is given:
+    // a label too small for one symbol gets several smaller ones. Throws SymbolTooLarge naming the
+    // size and the limit.
+    static std::vector<Symbol> encodeSplit(Symbology symbology, std::string_view bytes, const Fits& fits = {});
 };
 
 } // namespace quorlan::symbols
