@@ -55,8 +55,9 @@ TEST(Symbols, everyByteSurvivesEachSymbologyAndSplitsMergeBack) {
 }
 
 TEST(Symbols, aSequenceWithAPartMissingIsNoPayload) {
-    auto read = std::vector<symbols::Decoded>{
-        {Symbology::QRCode, "ab", 0, 3, "7", 0, 0}, {Symbology::Code128, "FLANGE", -1, -1, "", 0, 0}, {Symbology::QRCode, "cd", 2, 3, "7", 0, 0}};
+    auto read = std::vector<symbols::Decoded>{{Symbology::QRCode, "ab", 0, 3, "7", 0, 0},
+                                              {Symbology::Code128, "FLANGE", -1, -1, "", 0, 0},
+                                              {Symbology::QRCode, "cd", 2, 3, "7", 0, 0}};
     auto merged = symbols::mergeSequences(read);
     EXPECT_EQ(merged.payloads, std::vector<std::string>{"FLANGE"});
     EXPECT_EQ(merged.incomplete, std::vector<std::string>{"qr sequence of 3 symbols lacks 2/3"});
@@ -72,6 +73,27 @@ TEST(Symbols, tooMuchForSixteenSymbolsSaysTheLimit) {
         EXPECT_NE(std::string(tooLarge.what()).find("40000 bytes are too many: 16 datamatrix symbols hold at most"),
                   std::string::npos)
             << tooLarge.what();
+    }
+}
+
+TEST(Symbols, aLabelTooSmallForOneSymbolGetsSeveralThatFit) {
+    const std::string bytes = everyByte(2000);
+    const auto narrow = [](const symbols::Symbol& symbol) { return symbol.width <= 81; };
+    const auto symbols = symbols::Encoder::encodeSplit(Symbology::QRCode, bytes, narrow);
+    ASSERT_GT(symbols.size(), 1u);
+    std::string joined;
+    for (const auto& symbol : symbols) {
+        EXPECT_TRUE(narrow(symbol));
+        joined += symbol.bytes;
+    }
+    EXPECT_EQ(joined, bytes);
+    for (const std::size_t size : {std::size_t{3}, std::size_t{300}}) {
+        try {
+            symbols::Encoder::encodeSplit(Symbology::DataMatrix, everyByte(size), [](const auto&) { return false; });
+            FAIL();
+        } catch (const symbols::SymbolTooLarge& tooLarge) {
+            EXPECT_STREQ(tooLarge.what(), "no datamatrix symbol fits the label");
+        }
     }
 }
 
