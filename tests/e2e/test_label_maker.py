@@ -16,6 +16,21 @@ BASE_LINE = ("#161=BASE.CNC;#162=;#164=1;#165=1;#281=;#171=8;#284=1;#285=;#280=;
              "#282=;#283=;#223=;#277=;#278=;#279=;")
 
 
+PART7_LINE = ("#161=PART7;#162=;#164=1;#165=1;#281=;#171=7;#284=0;#285=;#280=;#168=600;#169=400;#170=18;"
+              "#282=;#283=;#223=;#277=;#278=;#279=;")
+
+
+def program(size):
+    """G-code as offices write it, with a diameter sign and degrees in the station's code page and
+    backslashes, ending with a line end as editors leave it."""
+    text = b"G71 X600 Y400 Z18\r\n(SIDE PANEL \xd8 20 \xb0)\r\n"
+    n = 3
+    while len(text) < size:
+        text += b"N%d G01 X%d.5 Y%d Z-2 F1200 \\\\ ; %d\r\n" % (n, n * 7 % 600, n * 13 % 400, n * 31 % 97)
+        n += 1
+    return text
+
+
 def label(*args):
     return subprocess.run([LABEL, *args], capture_output=True, text=True, timeout=60)
 
@@ -36,13 +51,20 @@ class LabelMakerTest(unittest.TestCase):
         return path
 
     def scan_into_station(self, *images):
+        """The lines the station queued from the labels in the images, what the emulator printed, and the
+        program files the station saved."""
         with Station() as station:
             station.start()
             result = subprocess.run([SCAN, "--device", station.scanner_end, "--gap", "600", "--wait", "8000",
                                      "--image", *images], capture_output=True, text=True, timeout=120)
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
             station.wait_journal(lambda lines: any(line.startswith("AddLine") for line in lines), 10)
-            return station.journal_calls("AddLine"), result.stdout
+            saved = {}
+            for name in os.listdir(station.path("PROGS")):
+                if os.path.isfile(station.path("PROGS", name)):
+                    with open(station.path("PROGS", name), "rb") as f:
+                        saved[name] = f.read()
+            return station.journal_calls("AddLine"), result.stdout, saved
 
     def test_a_job_sheet_of_part_labels_queues_its_line(self):
         job = self.file("job.csv", "\ufeffprogram;field code;x;y;z;a;comment\r\nBASE;M1;600;400;18;5;base plate\r\n"
@@ -50,7 +72,7 @@ class LabelMakerTest(unittest.TestCase):
         made = label("--job", job, "--output", self.file("job.pdf"))
         self.assertEqual(made.returncode, 0, made.stderr)
         self.assertIn("3 labels on 1 page, every symbol read back", made.stdout)
-        lines, printed = self.scan_into_station(self.file("job.pdf"))
+        lines, printed, _ = self.scan_into_station(self.file("job.pdf"))
         self.assertEqual(lines, ["AddLine " + BASE_LINE])
         self.assertIn("scanned: %13BASE M1  %", printed)
 
@@ -58,8 +80,58 @@ class LabelMakerTest(unittest.TestCase):
         made = label("--program", "BASE", "--field", "M1", "--x", "600", "--y", "400", "--z", "18",
                      "--label-size", "62x29", "--output", self.file("base.png"))
         self.assertEqual(made.returncode, 0, made.stderr)
-        lines, _ = self.scan_into_station(self.file("base.png"), self.file("base-2.png"))
+        lines, _, _ = self.scan_into_station(self.file("base.png"), self.file("base-2.png"))
         self.assertEqual(lines, ["AddLine " + BASE_LINE])
+
+    def two_d_labels(self, size, *options):
+        """A program file of about size bytes and a 2D label of it, as the office prints them."""
+        os.makedirs(self.file("progs"))
+        text = program(size)
+        self.file(os.path.join("progs", "PART7"), text)
+        job = self.file("job.csv", b"program,field,x,y,z,a,comment\nPART7,N1,600,400,18,5,side panel\n")
+        made = label("--job", job, "--form", "2d", "--program-folder", self.file("progs"), *options)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        return text, made.stdout
+
+    def test_a_compressed_2d_label_brings_its_program_byte_for_byte(self):
+        text, printed = self.two_d_labels(8000, "--compress", "--output", self.file("part7.png"))
+        self.assertIn("1 label on 1 page, every symbol read back", printed)
+        lines, _, saved = self.scan_into_station(self.file("part7.png"))
+        self.assertEqual(saved, {"PART7": text})
+        self.assertEqual(lines, ["AddLine " + PART7_LINE])
+
+    def test_a_program_split_over_three_symbols_is_merged_into_one_scan(self):
+        text, printed = self.two_d_labels(6000, "--label-size", "105x74", "--output", self.file("part7.png"))
+        self.assertIn("3 labels on 3 pages", printed)
+        # A 2D imager puts the parts in order whatever order they are read in.
+        lines, _, saved = self.scan_into_station(self.file("part7-3.png"), self.file("part7.png"),
+                                                 self.file("part7-2.png"))
+        self.assertEqual(saved, {"PART7": text})
+        self.assertEqual(lines, ["AddLine " + PART7_LINE])
+
+    def test_program_files_no_label_can_carry_are_refused_and_nothing_is_written(self):
+        progs = self.file("progs")
+        os.makedirs(progs)
+        for name, data in (("EMPTY", b""), ("BINARY", b"G71 X600\r\n\0N1 G0\r\n"), ("HUGE", program(1_000_000))):
+            self.file(os.path.join("progs", name), data)
+        for args, message in [
+            (["--program", "EMPTY"], "--program: %s/EMPTY is empty" % progs),
+            (["--program", "BINARY"], "holds a NUL byte (at byte 11)"),
+            (["--program", "HUGE"], "bytes are too many: 16 qr symbols that fit the label hold at most"),
+            (["--program", "HUGE", "--compress"], "more than the 32767 a compressed scan can hold"),
+            (["--program", "MISSING"], "%s/MISSING does not exist" % progs),
+            (["--job", self.file("job.csv", b"program,x\nHUGE,1\nEMPTY,2\n")],
+             "row 3, column program: %s/EMPTY is empty" % progs),
+        ]:
+            with self.subTest(args=args):
+                made = label(*args, "--form", "2d", "--program-folder", progs, "--output", self.file("out.pdf"))
+                self.assertEqual(made.returncode, 1, made.stdout)
+                self.assertIn(message, made.stderr)
+                self.assertIn("nothing was written", made.stderr)
+                self.assertFalse(os.path.exists(self.file("out.pdf")))
+        made = label("--program", "EMPTY", "--symbology", "aztec", "--form", "2d", "--output", self.file("out.pdf"))
+        self.assertEqual(made.returncode, 2)
+        self.assertIn("--symbology takes qr, datamatrix or pdf417, not \"aztec\"", made.stderr)
 
     def test_the_command_sheet_holds_every_command_and_field_code(self):
         made = label("--command-sheet", "--output", self.file("sheet.pdf"))

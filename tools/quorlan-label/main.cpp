@@ -89,7 +89,7 @@ int run(const Options& options) {
         return refuse(source, printed.faults);
     }
     const int pages = printed.pages;
-    std::cout << "quorlan-label: " << printed.labels << " labels on " << pages << (pages == 1 ? " page" : " pages")
+    std::cout << "quorlan-label: " << printed.labels << (printed.labels == 1 ? " label on " : " labels on ") << pages << (pages == 1 ? " page" : " pages")
               << (options.verify ? ", every symbol read back," : "") << " written to "
               << printed.files.join(QStringLiteral(", ")).toStdString() << "\n";
     return EXIT_SUCCESS;
