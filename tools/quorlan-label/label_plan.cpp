@@ -6,6 +6,7 @@
 #include "scan/program_name.h"
 #include "symbols/encoder.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 #include <stdexcept>
 
@@ -159,6 +160,12 @@ QString joinedNote(const QStringList& parts) {
         }
     }
     return given.join(kSeparator);
+}
+
+bool isUtf8(const std::string& bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8);
+    const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !decoder.hasError();
 }
 
 std::string stationBytes(const std::string& text, bool utf8) {

@@ -31,6 +31,9 @@ struct PlannedLabel {
 // The parts of a label's note that are given, with a separator between them.
 QString joinedNote(const QStringList& parts);
 
+// Whether the bytes are UTF-8 text; a job file that is not is taken as Windows-1252.
+bool isUtf8(const std::string& bytes);
+
 // Text from a job or the command line to the station's bytes. utf8: the text is UTF-8 (else it
 // already is Windows-1252). Throws std::invalid_argument naming a character the station cannot hold.
 std::string stationBytes(const std::string& text, bool utf8);

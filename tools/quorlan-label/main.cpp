@@ -5,7 +5,6 @@
 #include "options.h"
 
 #include <QGuiApplication>
-#include <QStringDecoder>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -22,12 +21,6 @@ constexpr std::size_t kFaultsShown = 20;
 constexpr SizeMm kSheetCell{70, 37};
 // A 2D symbol of a few kilobytes needs about 65 mm square at modules a scanner reads well.
 constexpr SizeMm kTwoDSheetCell{105, 74};
-
-bool isUtf8(const std::string& bytes) {
-    QStringDecoder decoder(QStringConverter::Utf8);
-    const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return !decoder.hasError();
-}
 
 int refuse(const std::string& source, const std::vector<std::string>& faults) {
     for (std::size_t n = 0; n < faults.size() && n < kFaultsShown; ++n) {
@@ -89,9 +82,9 @@ int run(const Options& options) {
         return refuse(source, printed.faults);
     }
     const int pages = printed.pages;
-    std::cout << "quorlan-label: " << printed.labels << (printed.labels == 1 ? " label on " : " labels on ") << pages << (pages == 1 ? " page" : " pages")
-              << (options.verify ? ", every symbol read back," : "") << " written to "
-              << printed.files.join(QStringLiteral(", ")).toStdString() << "\n";
+    std::cout << "quorlan-label: " << printed.labels << (printed.labels == 1 ? " label on " : " labels on ") << pages
+              << (pages == 1 ? " page" : " pages") << (options.verify ? ", every symbol read back," : "")
+              << " written to " << printed.files.join(QStringLiteral(", ")).toStdString() << "\n";
     return EXIT_SUCCESS;
 }
 

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <algorithm>
 #include <stdexcept>
 
@@ -58,12 +57,6 @@ std::string lowerFirst(std::string message) {
         message.front() = static_cast<char>(message.front() - 'A' + 'a');
     }
     return message;
-}
-
-bool isUtf8(const std::string& bytes) {
-    QStringDecoder decoder(QStringConverter::Utf8);
-    const QString decoded = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return !decoder.hasError();
 }
 
 // The program file's bytes. A NUL is no character of a program: such a file is binary, or text
