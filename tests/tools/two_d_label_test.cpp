@@ -112,7 +112,7 @@ TEST_F(TwoDLabelTest, faultsNameRowAndColumn) {
          "row 2, column program: " + folder.filePath(QStringLiteral("MISSING")).toStdString() + " does not exist"},
         {"EMPTY,N,600,",
          "row 2, column program: " + folder.filePath(QStringLiteral("EMPTY")).toStdString() + " is empty"},
-        {"SHORT,N,600,", "the program text: it is 6 characters long"},
+        {"SHORT,N,600,", "the program text is not accepted: it is 6 characters long"},
         {"BINARY,N,600,", "holds a NUL byte (at byte 11)"},
     };
     for (const auto& c : cases) {
