@@ -103,8 +103,10 @@ bool LoadConfiguration(StationSettings& settings, platform::StationView& view, c
     return true;
 }
 
-SettingsFile::SettingsFile(StationSettings& settings, const platform::PathMapper& paths, std::string windowsDirectory)
-    : m_settings(settings), m_paths(paths), m_windowsDirectory(std::move(windowsDirectory)) {}
+SettingsFile::SettingsFile(StationSettings& settings, const platform::PathMapper& paths, std::string windowsDirectory,
+                           Report report)
+    : m_settings(settings), m_paths(paths), m_windowsDirectory(std::move(windowsDirectory)),
+      m_report(std::move(report)) {}
 
 std::string SettingsFile::getString(const std::string& key, const std::string& defaultValue, std::size_t bufferSize) {
     return platform::getPrivateProfileString(kSection, key, defaultValue, bufferSize, localPath());
@@ -123,7 +125,9 @@ void SettingsFile::writeString(const std::string& key, const std::string& value)
         std::filesystem::create_directories(m_paths.toLocal(m_windowsDirectory), ignored);
         m_settings.IniFilePath = iniPathIn(m_windowsDirectory);
     }
-    platform::writePrivateProfileString(kSection, key, value, localPath());
+    if (!platform::writePrivateProfileString(kSection, key, value, localPath()) && m_report) {
+        m_report("The setting " + key + " was not saved: " + localPath() + " cannot be written.");
+    }
 }
 
 // An empty path names no file: reads then give the defaults.

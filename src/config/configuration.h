@@ -8,6 +8,7 @@
 #include "platform/view.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace quorlan::config {
@@ -25,10 +26,15 @@ bool LoadConfiguration(StationSettings& settings, platform::StationView& view, c
 
 // Section "KORVALDE" of the file IniFilePath names. When start-up found no settings file, the
 // first write creates QZT.INI in the Windows directory and makes it the settings file, so the
-// operator's choices are kept rather than lost.
+// operator's choices are kept rather than lost. A write that does not reach the file (one made
+// read-only, a full disk) leaves the file as it was and is told to report, so the operator
+// knows the choice will not be there at the next start.
 class SettingsFile final : public platform::ProfileSection {
 public:
-    SettingsFile(StationSettings& settings, const platform::PathMapper& paths, std::string windowsDirectory);
+    using Report = std::function<void(const std::string& text)>;
+
+    SettingsFile(StationSettings& settings, const platform::PathMapper& paths, std::string windowsDirectory,
+                 Report report = {});
 
     std::string getString(const std::string& key, const std::string& defaultValue, std::size_t bufferSize) override;
     long getInt(const std::string& key, long defaultValue) override;
@@ -40,6 +46,7 @@ private:
     StationSettings& m_settings;
     const platform::PathMapper& m_paths;
     std::string m_windowsDirectory;
+    Report m_report;
 };
 
 // "Settings" = CommSettings, then "CommPort" = CommPort in decimal without blanks.

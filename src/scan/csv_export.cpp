@@ -84,6 +84,15 @@ void removeFile(const std::string& path) {
     }
 }
 
+// The file goes with its error: the operator has to know which folder to mend.
+template <typename Step> void onFile(const std::string& windowsPath, Step&& step) {
+    try {
+        step();
+    } catch (const StationError& error) {
+        throw StationError(error.number(), error.description() + ": " + windowsPath);
+    }
+}
+
 bool keepsCsvFiles(const std::string& commandLineUpper) {
     return platform::contains(commandLineUpper, "CSV") || platform::contains(commandLineUpper, "KEEP");
 }
@@ -98,12 +107,13 @@ void WriteCsvRecord(const std::string& programName, const config::StationSetting
         return;
     }
     const std::string localSource = paths.toLocal(source);
-    std::string text = readWhole(localSource);
+    std::string text;
+    onFile(source, [&] { text = readWhole(localSource); });
     dropFinalLineBreak(text);
     text += "\r\n";
-    appendBlock(paths.toLocal(settings.CSVOutPath), text);
+    onFile(settings.CSVOutPath, [&] { appendBlock(paths.toLocal(settings.CSVOutPath), text); });
     if (!keepsCsvFiles(commandLineUpper)) {
-        removeFile(localSource);
+        onFile(source, [&] { removeFile(localSource); });
     }
 }
 

@@ -46,7 +46,9 @@ struct Station::Parts {
           platform::Desktop& desktop, HostFolders folders, StationOptions options)
         : view(view), pauser(pauser), port(port), control(control), prompt(prompt), paths(paths),
           folders(std::move(folders)), options(std::move(options)),
-          settingsFile(settings, paths, this->folders.windowsDirectory), workList(control, view, pauser),
+          settingsFile(settings, paths, this->folders.windowsDirectory,
+                       [&view](const std::string& text) { view.setStatus(text); }),
+          workList(control, view, pauser),
           fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
                                                 settings, workList, fieldSelection, commandLineUpper},
           editor(desktop, view, pauser, paths), labels(context, labelState, fieldCodes, launchEditor()),

@@ -44,11 +44,7 @@ class Station:
         self.station_end = os.path.join(self.root, "station-port")
         self.scanner_end = os.path.join(self.root, "scanner")
         self.poll = poll
-        self.socat = subprocess.Popen(
-            ["socat", f"pty,raw,echo=0,link={self.station_end}", f"pty,raw,echo=0,link={self.scanner_end}"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self._wait_for(lambda: os.path.exists(self.scanner_end) and os.path.exists(self.station_end), 5)
-        self.scanner = os.open(self.scanner_end, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.plug()
         if settings:
             self.write_settings(SETTINGS.format(device=self.station_end, poll=poll) + extra_settings)
         self.args = list(args)
@@ -59,6 +55,21 @@ class Station:
         self.stderr_lines = []
         self.answers = b""
         self.launched = []
+
+    def plug(self):
+        """The scanner line comes up: a pseudo-terminal pair under the workspace's two names."""
+        self.socat = subprocess.Popen(
+            ["socat", f"pty,raw,echo=0,link={self.station_end}", f"pty,raw,echo=0,link={self.scanner_end}"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._wait_for(lambda: os.path.exists(self.scanner_end) and os.path.exists(self.station_end), 5)
+        self.scanner = os.open(self.scanner_end, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+
+    def unplug(self):
+        """The scanner's device goes away with its name, as a USB scanner pulled out."""
+        os.close(self.scanner)
+        self.scanner = None
+        self.socat.terminate()
+        self.socat.wait()
 
     def path(self, *parts):
         return os.path.join(self.drive, *parts)
@@ -127,6 +138,11 @@ class Station:
             if time.time() >= deadline:
                 return self.answers
 
+    def acks(self, seconds):
+        """How many ACKs the scanner gets within the next seconds."""
+        before = len(self.answers)
+        return self.read_answers(seconds)[before:].count(b"ACK\r")
+
     def journal_lines(self):
         if not os.path.exists(self.journal):
             return []
@@ -169,9 +185,8 @@ class Station:
                 process.wait()
             process.stdout.close()
             process.stderr.close()
-        os.close(self.scanner)
-        self.socat.terminate()
-        self.socat.wait()
+        if self.scanner is not None:
+            self.unplug()
         shutil.rmtree(self.root, ignore_errors=True)
 
     def __enter__(self):

@@ -53,6 +53,7 @@ TEST_F(CsvExport, failedAppendThrowsAndKeepsTheSource) {
             ADD_FAILURE() << outPath;
         } catch (const platform::StationError& error) {
             EXPECT_EQ(error.number(), number);
+            EXPECT_EQ(error.description(), platform::describeError(number) + ": " + outPath);
         }
         EXPECT_TRUE(h.exists("CSV/PART7.CSV"));
     }

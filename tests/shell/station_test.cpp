@@ -112,6 +112,19 @@ TEST_F(StationTest, foundSettingsOpenThePortAndShowIt) {
     EXPECT_EQ(view.portText, "COM2:19200,E,7,1");
 }
 
+TEST_F(StationTest, optionThatCannotBeSavedIsReportedAndTheFileStaysAsItWas) {
+    const std::string text = "[KORVALDE]\r\nAutoStart= 0\r\n";
+    writeSettings(text);
+    const fs::path file = root / "windows" / "QZT.INI";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_TRUE(station("NOAPP").start());
+    m_station->optionChanged(platform::Option::AutoStart, true);
+    EXPECT_EQ(view.status(), "The setting AutoStart was not saved: " + file.string() + " cannot be written.");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "windows"), {}), 1) << "no temporary file left";
+}
+
 TEST_F(StationTest, controlThatNeverDeliversAListEndsStartUpAfterTheWait) {
     writeSettings("[KORVALDE]\r\n");
     simulator.setNullNewLists(1'000'000'000);
