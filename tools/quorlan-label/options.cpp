@@ -182,9 +182,10 @@ std::string usageLine() {
 std::string helpText() {
     return usageLine() + R"(
 Prints the labels the Quorlan station reads: Code 128 labels for programs and parts, commands and
-field codes, and 2D labels that carry a whole program file to the station. Every symbol is read back from the rendered image by a barcode decoder and must give
-exactly the bytes intended, or nothing is written. Values the station could not read back into the
-same work-list line are refused with the row, the column and the reason, before anything is printed.
+field codes, and 2D labels that carry a whole program file to the station. Every symbol is read
+back from the rendered image by a barcode decoder and must give exactly the bytes intended, or
+nothing is written. Values the station could not read back into the same work-list line are
+refused with the row, the column and the reason, before anything is printed.
 
 What to print:
   --job FILE        a CSV job file, one part per row (see below)
