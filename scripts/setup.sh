@@ -4,7 +4,8 @@
 
 QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev socat python3 fonts-dejavu-core
-    xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file)
+    xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file
+    clang-14 libclang-rt-14-dev)
 
 quorlan_install_missing() {
     local missing=() package
