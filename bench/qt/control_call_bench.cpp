@@ -1,0 +1,94 @@
+// One call of the control across the local socket to cnc-sim in its own process, as the station
+// makes it with --cnc local:NAME: coding, the round trip, the simulator's work and the reply.
+// cnc-sim is taken from $QUORLAN_CNC_SIM, else build/tools/cnc-sim.
+#include "cnc/qt/local_control_channel.h"
+#include "cnc/remote_control.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+using namespace quorlan;
+
+const std::string kLine = "#161=FLANGE.CNC;#162= ;#164=1;#165=1;#281=;#171=1;#284=0;#285=;#280=;#168=600;#169=400;"
+                          "#170=18;#282= ;#283=;#223= ;#277=;#278=;#279=;";
+
+// cnc-sim serving on a socket of its own for the length of one benchmark.
+class ServedControl {
+public:
+    ServedControl() {
+        const QString program = qEnvironmentVariableIsEmpty("QUORLAN_CNC_SIM")
+                                    ? QStringLiteral("build/tools/cnc-sim")
+                                    : qEnvironmentVariable("QUORLAN_CNC_SIM");
+        m_process.start(program, {QStringLiteral("--unattended"), QStringLiteral("--listen"), socket()});
+        while (m_process.waitForReadyRead(5000) && !m_process.readAllStandardOutput().contains("serving")) {
+        }
+        remote = std::make_unique<cnc::RemoteControl>(std::make_shared<cnc::LocalControlChannel>(socket()));
+    }
+    ~ServedControl() {
+        remote.reset();
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    QString socket() const { return m_folder.filePath(QStringLiteral("cnc.sock")); }
+
+    std::unique_ptr<cnc::RemoteControl> remote;
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+};
+
+std::shared_ptr<cnc::ExeList> listOf(ServedControl& control, benchmark::State& state) {
+    try {
+        return control.remote->createApplication()->NewList();
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+        return nullptr;
+    }
+}
+
+// A call that changes nothing: the bare round trip.
+void rowsFromCncSim(benchmark::State& state) {
+    ServedControl control;
+    if (const auto list = listOf(control, state)) {
+        for (auto _ : state) {
+            benchmark::DoNotOptimize(list->Rows());
+        }
+    }
+}
+BENCHMARK(rowsFromCncSim)->Unit(benchmark::kMicrosecond);
+
+// A line added, with cnc-sim's Work List window following its list; the list is emptied now and
+// then so that it stays short.
+void addLineToCncSim(benchmark::State& state) {
+    ServedControl control;
+    if (const auto list = listOf(control, state)) {
+        std::size_t added = 0;
+        for (auto _ : state) {
+            list->AddLine(kLine);
+            if (++added % 20 == 0) {
+                list->Clear();
+            }
+        }
+    }
+}
+BENCHMARK(addLineToCncSim)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
