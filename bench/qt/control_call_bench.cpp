@@ -3,6 +3,7 @@
 // cnc-sim is taken from $QUORLAN_CNC_SIM, else build/tools/cnc-sim.
 #include "cnc/qt/local_control_channel.h"
 #include "cnc/remote_control.h"
+#include "run_benchmarks.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -84,11 +85,5 @@ BENCHMARK(addLineToCncSim)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quorlan::bench::runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 // settings from the file and building every tab; later ones only show it again.
 #include "fieldsel/qt/macflds_dialog.h"
 #include "platform/ini_file.h"
+#include "run_benchmarks.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -71,11 +72,5 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quorlan::bench::runBenchmarks(argc, argv);
 }

@@ -1,0 +1,18 @@
+// The rest of a benchmark main() that first made the Qt application its benchmarks need.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+namespace quorlan::bench {
+
+inline int runBenchmarks(int& argc, char* argv[]) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace quorlan::bench
