@@ -28,6 +28,15 @@ Parts split(std::string_view input) {
     return parts;
 }
 
+// Names are compared without the blanks and tabs around them and without regard to case.
+std::string nameKey(std::string_view name) {
+    const auto first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return quorlan::platform::toUpper(std::string(name.substr(first, name.find_last_not_of(" \t") - first + 1)));
+}
+
 // A value that reads back as it was written: no blanks or tabs at its ends to be trimmed, and no
 // pair of quotes around it to be dropped.
 bool readsBackAsWritten(const std::string& value) {
@@ -64,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::broken("written value does not read back", parts.key + "=" + parts.value + " read " + read);
     }
     for (std::size_t i = 0; i < std::size(others); ++i) {
-        if (platform::toUpper(others[i]) == platform::toUpper(platform::trimBlanks(parts.key))) {
+        if (nameKey(others[i]) == nameKey(parts.key)) {
             continue;
         }
         if (platform::getPrivateProfileString("KORVALDE", others[i], "END.-", 128, path) != before[i]) {
