@@ -1,5 +1,6 @@
 """Faults of the machine around the station, through the real station: the scanner's device
-removed and recreated, the program folder missing or read-only, the CSV output folder missing.
+removed and recreated, the program folder missing or read-only, the CSV output folder missing,
+the settings file read-only.
 Each is reported, nothing is half-written, no label is acknowledged whose line did not go, and
 the station carries on once the fault is mended."""
 
@@ -118,6 +119,24 @@ class FaultTest(unittest.TestCase):
             self.assertEqual(f.read(), b"1;2;3\r\n")
         self.assertEqual(os.listdir(s.path("CSV")), [])
         self.assertEqual(self.added(), ["AddLine #161=FLANGE.CNC"])
+
+    def test_read_only_settings_file_is_left_as_it_was_and_the_station_runs_on(self):
+        s = self.s
+        settings = os.path.join(s.windows, "QZT.INI")
+        with open(settings, "rb") as f:
+            before = f.read()
+        os.chmod(settings, 0o444)
+        # Start-up sets the boxes from the file; each change of a box is written at once.
+        s.start()
+        self.reported("The setting AutoStart was not saved: ")
+        self.assertTrue(any(line.endswith("QZT.INI cannot be written.") for line in s.stdout_lines), s.stdout_lines)
+        with open(settings, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual(os.stat(settings).st_mode & 0o777, 0o444)
+        self.assertEqual(sorted(os.listdir(s.windows)), ["QZT.INI"], "no temporary file left")
+        s.scan("FLANGE")
+        self.assertEqual(self.s.acks(3), 1)
+        self.assertIsNone(s.process.poll())
 
 
 if __name__ == "__main__":
