@@ -11,6 +11,20 @@ namespace {
 
 using platform::StationError;
 
+// Qt words a missing server "Invalid name" and a dead one's socket file "Connection refused";
+// an operator needs to hear that nothing is serving the name.
+std::string whyNotReached(const QLocalSocket& socket) {
+    switch (socket.error()) {
+    case QLocalSocket::ServerNotFoundError:
+    case QLocalSocket::ConnectionRefusedError:
+        return "nothing is serving that name; is the control running?";
+    case QLocalSocket::SocketAccessError:
+        return "this user may not open its socket";
+    default:
+        return socket.errorString().toStdString();
+    }
+}
+
 } // namespace
 
 LocalControlChannel::LocalControlChannel(QString serverName, int replyMilliseconds, QObject* parent)
@@ -41,7 +55,7 @@ std::uint64_t LocalControlChannel::connect() {
     m_frames = {};
     m_socket.connectToServer(m_name);
     if (!m_socket.waitForConnected(kConnectMilliseconds)) {
-        const std::string why = m_socket.errorString().toStdString();
+        const std::string why = whyNotReached(m_socket);
         m_socket.abort();
         throw StationError(platform::errc::kCannotCreateObject,
                            platform::describeError(platform::errc::kCannotCreateObject) + ": " + where() +
