@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/file_lookup.h"
+#include "platform/file_write.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,26 +16,10 @@ namespace quorlan::cnc {
 namespace {
 
 using platform::StationError;
+using platform::writeAll;
 
 [[noreturn]] void fail(int systemError, const std::string& what) {
     throw StationError(platform::lookupErrorNumber(systemError), what + ": " + std::strerror(systemError));
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            if (count == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
 }
 
 // Hidden beside the program, so that it is on the same file system and never read as a program.

@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/file_write.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -229,20 +231,6 @@ bool writable(std::string_view section, std::string_view key, std::string_view v
     return !section.empty() && !key.empty() && !breaksLines(section) && !breaksLines(key) && !breaksLines(value) &&
            section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
            key.front() != ';' && key.front() != '[';
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
 }
 
 // A fresh file beside the target, readable by whoever could read the original.
