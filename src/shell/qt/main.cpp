@@ -137,6 +137,20 @@ int main(int argc, char* argv[]) {
     }
 
     shell::MainWindow window(launch.unattended);
+    // Ended from outside (Ctrl+C, a service stop, a closed terminal), the station shuts down as
+    // its close box does. The handlers are in place from here on, so an early signal cannot kill
+    // the station with its port locked; one that comes during start-up is acted on after it, so
+    // that the shutdown never runs in the middle of it.
+    platform::TerminationSignals termination;
+    bool running = false;
+    bool endRequested = false;
+    QObject::connect(&termination, &platform::TerminationSignals::requested, &window, [&] {
+        endRequested = true;
+        if (running) {
+            window.close();
+            QApplication::quit();
+        }
+    });
     platform::SingleInstance instance(QStringLiteral("BarCode"));
     if (!firstInstance(instance, window)) {
         return 1;
@@ -174,12 +188,10 @@ int main(int argc, char* argv[]) {
         console.emplace(station.workList().application(), control.factory(), window, paths);
         console->show();
     }
-    // Ended from outside (Ctrl+C, a service stop, a closed terminal), the station shuts down as
-    // its close box does.
-    platform::TerminationSignals termination;
-    QObject::connect(&termination, &platform::TerminationSignals::requested, &window, [&window] {
+    if (endRequested) {
         window.close();
-        QApplication::quit();
-    });
+        return 0;
+    }
+    running = true;
     return QApplication::exec();
 }
