@@ -6,6 +6,7 @@
 #include "cnc/simulator.h"
 #include "platform/error.h"
 #include "platform/path_mapper.h"
+#include "platform/runtime_folder.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -92,6 +93,7 @@ std::variant<Options, int> readOptions(const QApplication& app) {
 
 int main(int argc, char* argv[]) {
     chooseOffscreenWhenHeadless(argc, argv);
+    const platform::RuntimeFolder runtime = platform::settleRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("cnc-sim"));
     QApplication::setApplicationVersion(QStringLiteral(QUORLAN_VERSION));
@@ -103,6 +105,9 @@ int main(int argc, char* argv[]) {
         return *exitCode;
     }
     const Options& options = std::get<Options>(read);
+    if (!runtime.problem.empty()) {
+        print(stderr, QStringLiteral("cnc-sim: ") + QString::fromStdString(runtime.problem));
+    }
 
     cnc::Simulator simulator{platform::PathMapper()};
     if (!options.journal.isEmpty()) {

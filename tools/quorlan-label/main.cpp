@@ -3,6 +3,7 @@
 #include "label_plan.h"
 #include "label_run.h"
 #include "options.h"
+#include "platform/runtime_folder.h"
 
 #include <QGuiApplication>
 #include <cstdlib>
@@ -96,6 +97,10 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return EXIT_SUCCESS;
     }
+    if (std::holds_alternative<ShowVersion>(parsed)) {
+        std::cout << "quorlan-label " QUORLAN_VERSION "\n";
+        return EXIT_SUCCESS;
+    }
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         std::cerr << "quorlan-label: " << error->why << "\n"
                   << usageLine() << "\nTry 'quorlan-label --help' for more information.\n";
@@ -104,6 +109,9 @@ int main(int argc, char** argv) {
     // It paints without a window: no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (const auto runtime = quorlan::platform::settleRuntimeFolder(); !runtime.problem.empty()) {
+        std::cerr << "quorlan-label: " << runtime.problem << "\n";
     }
     QGuiApplication application(argc, argv);
     try {

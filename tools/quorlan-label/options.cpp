@@ -135,12 +135,15 @@ std::optional<std::string> complete(const Options& options) {
 
 } // namespace
 
-std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments) {
+std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             return ShowHelp{};
+        }
+        if (argument == "--version") {
+            return ShowVersion{};
         }
         if (argument == "--command-sheet" || argument == "--no-verify") {
             (argument == "--no-verify" ? options.verify : options.commandSheet) = argument != "--no-verify";
@@ -226,6 +229,7 @@ Output:
   --dpi N           the printer's resolution, 150 to 1200 (default 300); modules are whole dots
   --no-verify       do not read every symbol back (faster)
   --help            print this help and exit
+  --version         print the version and exit
 
 A job file has the columns program, field, x, y, z, a, b, c, d, e, f, g, i, comment and
 repetitions in this order, or a first row naming its columns in any order (program is needed;

@@ -28,12 +28,13 @@ struct Options {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct UsageError {
     std::string why;
 };
 
 // arguments without the program name.
-std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments);
+std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments);
 
 std::string usageLine();
 std::string helpText();

@@ -114,6 +114,10 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return EXIT_SUCCESS;
     }
+    if (std::holds_alternative<ShowVersion>(parsed)) {
+        std::cout << "quorlan-scan " QUORLAN_VERSION "\n";
+        return EXIT_SUCCESS;
+    }
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         std::cerr << "quorlan-scan: " << error->why << "\n"
                   << usageLine() << "\nTry 'quorlan-scan --help' for more information.\n";

@@ -167,8 +167,8 @@ std::string helpEntry(const std::string& term, const std::string& text) {
 
 } // namespace
 
-std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments,
-                                                         const char* deviceFromEnvironment) {
+std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments,
+                                                                      const char* deviceFromEnvironment) {
     Options options;
     if (deviceFromEnvironment != nullptr) {
         options.device = deviceFromEnvironment;
@@ -177,6 +177,9 @@ std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             return ShowHelp{};
+        }
+        if (argument == "--version") {
+            return ShowVersion{};
         }
         if (argument == "-") {
             options.scans.push_back(
@@ -238,6 +241,7 @@ std::string helpText() {
         help += helpEntry(row.valueName == nullptr ? row.name : std::string(row.name) + " " + row.valueName, row.help);
     }
     help += helpEntry("--help", "print this help and exit");
+    help += helpEntry("--version", "print the version and exit");
     help += "\nExit status: 0 when every expected ACK came, 1 when one did not, 2 for a usage\n"
             "error, 3 when the device cannot be opened or written or an image gives no scan.\n\n"
             "Examples (all but the first with $QUORLAN_SCANNER set):\n"

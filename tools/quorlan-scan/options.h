@@ -42,14 +42,15 @@ struct Options {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct UsageError {
     std::string why;
 };
 
 // arguments without the program name; deviceFromEnvironment is $QUORLAN_SCANNER (may be null).
 // A scan "-" is read whole from standard input.
-std::variant<Options, ShowHelp, UsageError> parseOptions(const std::vector<std::string>& arguments,
-                                                         const char* deviceFromEnvironment);
+std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments,
+                                                                      const char* deviceFromEnvironment);
 
 std::string usageLine();
 std::string helpText();

@@ -12,8 +12,8 @@ class SingleInstance final {
 public:
     enum class Outcome { First, AlreadyRunning, Unknown };
 
-    // runtimeFolder empty: the user's runtime folder.
-    explicit SingleInstance(const QString& name, const QString& runtimeFolder = {});
+    // runtimeFolder: the user's runtime folder (settleRuntimeFolder); empty when there is none.
+    SingleInstance(const QString& name, const QString& runtimeFolder);
 
     // Unknown: the lock could not be created (no runtime folder, no permission); why, in errorText().
     Outcome acquire();

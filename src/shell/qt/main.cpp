@@ -9,6 +9,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/xdotool_desktop.h"
+#include "platform/runtime_folder.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/launch_options.h"
 #include "shell/qt/main_window.h"
@@ -115,6 +116,7 @@ bool firstInstance(platform::SingleInstance& instance, shell::MainWindow& window
 
 int main(int argc, char* argv[]) {
     chooseOffscreenWithoutDisplay();
+    const platform::RuntimeFolder runtime = platform::settleRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlan"));
     QApplication::setWindowIcon(shell::applicationIcon());
@@ -131,6 +133,9 @@ int main(int argc, char* argv[]) {
         launch.unattended = true;
         warn(QStringLiteral("no display: running unattended (message boxes go to standard error, status lines to "
                             "standard output)"));
+    }
+    if (!runtime.problem.empty()) {
+        warn(QString::fromStdString(runtime.problem));
     }
     for (const QString& problem : launch.problems) {
         warn(problem);
@@ -151,7 +156,7 @@ int main(int argc, char* argv[]) {
             QApplication::quit();
         }
     });
-    platform::SingleInstance instance(QStringLiteral("BarCode"));
+    platform::SingleInstance instance(QStringLiteral("BarCode"), QFile::decodeName(runtime.path.c_str()));
     if (!firstInstance(instance, window)) {
         return 1;
     }

@@ -1,0 +1,32 @@
+// The user's runtime folder, $XDG_RUNTIME_DIR: where the station keeps its instance lock, and what
+// Qt looks up as it starts. A login session sets it. A program started without one (a service, su,
+// a remote shell without a session manager, a container) settles it here before Qt starts, so
+// that all our programs share one private folder and Qt has nothing to warn about.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace quorlan::platform {
+
+// Makes folder fit to be uid's runtime folder as the XDG rules demand: a directory, not a link,
+// owned by uid, entered by uid alone. A missing folder is created so, and one of uid's own with
+// wider access is narrowed. Returns why it cannot be, or an empty string.
+std::string claimRuntimeFolder(const std::string& folder, uid_t uid);
+
+struct RuntimeFolder {
+    std::string path;    // empty when no folder could be had
+    std::string problem; // worth telling the user, or empty
+};
+
+// The folder for a process without $XDG_RUNTIME_DIR: the session manager's systemFolder
+// (/run/user/UID) when it is there and sound; else temporaryFolder/runtime-USER, the folder Qt
+// would fall back to; else, when that one is not the user's own, a new private folder beside it.
+RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& temporaryFolder,
+                                  const std::string& userName, uid_t uid);
+
+// Leaves a set $XDG_RUNTIME_DIR alone; otherwise chooses a folder for this process's user and sets
+// the variable for this process and the programs it starts. Call it before any thread starts.
+RuntimeFolder settleRuntimeFolder();
+
+} // namespace quorlan::platform

@@ -1,0 +1,97 @@
+#include "platform/runtime_folder.h"
+#include "platform/temp_folder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorlan::platform {
+namespace {
+
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+TEST(RuntimeFolder, onlyAPrivateFolderOfTheUsersOwnIsClaimed) {
+    const testing::TempFolder folder;
+    folder.makeFolder("private");
+    ::chmod(folder.path("private").c_str(), 0700);
+    folder.makeFolder("open");
+    ::chmod(folder.path("open").c_str(), 0755);
+    folder.write("file", "");
+    std::filesystem::create_directory_symlink(folder.path("private"), folder.path("link"));
+    const uid_t me = ::geteuid();
+    const struct {
+        const char* name;
+        uid_t uid;
+        std::string why; // empty: claimed, and private now
+    } cases[] = {
+        {"missing", me, ""},
+        {"private", me, ""},
+        {"open", me, ""},
+        {"private", me + 1, "belongs to user number " + std::to_string(me) + ", not to this user"},
+        {"link", me, "is a symbolic link"},
+        {"file", me, "is no folder"},
+        {"absent/below", me, "cannot be created: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.path(c.name);
+        const std::string why = claimRuntimeFolder(path, c.uid);
+        EXPECT_EQ(why.substr(0, c.why.size()), c.why) << c.name;
+        EXPECT_EQ(why.empty(), c.why.empty()) << c.name << ": " << why;
+        if (c.why.empty()) {
+            EXPECT_EQ(modeOf(path), 0700u) << c.name;
+        }
+    }
+    EXPECT_EQ(modeOf(folder.path("private")), 0700u) << "a refused claim changes nothing";
+}
+
+TEST(RuntimeFolder, theSessionFolderFirstThenTheOneQtWouldTake) {
+    const testing::TempFolder folder;
+    const uid_t me = ::geteuid();
+    const std::string session = folder.makeFolder("run-user");
+    ::chmod(session.c_str(), 0700);
+    const std::string temporary = folder.makeFolder("tmp");
+
+    EXPECT_EQ(chooseRuntimeFolder(session, temporary, "op", me).path, session);
+    const RuntimeFolder usual = chooseRuntimeFolder(folder.path("no-session"), temporary, "op", me);
+    EXPECT_EQ(usual.path, temporary + "/runtime-op");
+    EXPECT_EQ(usual.problem, "");
+    EXPECT_EQ(modeOf(usual.path), 0700u);
+    EXPECT_FALSE(std::filesystem::exists(folder.path("no-session"))) << "the session manager's to make";
+}
+
+// A folder planted under the usual name by someone else would get our locks, or could be swapped
+// for a link: a private one of our own is made instead, and the user is told.
+TEST(RuntimeFolder, aFolderPlantedUnderTheUsualNameIsNotUsed) {
+    const testing::TempFolder folder;
+    const std::string temporary = folder.makeFolder("tmp");
+    const std::string planted = folder.makeFolder("elsewhere");
+    std::filesystem::create_directory_symlink(planted, temporary + "/runtime-op");
+    const RuntimeFolder chosen = chooseRuntimeFolder(folder.path("no-session"), temporary, "op", ::geteuid());
+    EXPECT_TRUE(chosen.path.starts_with(temporary + "/runtime-op-")) << chosen.path;
+    EXPECT_EQ(modeOf(chosen.path), 0700u);
+    EXPECT_EQ(chosen.problem, "the runtime folder " + temporary + "/runtime-op is a symbolic link; this run uses " +
+                                  chosen.path + ", where other programs of this user do not look");
+    EXPECT_TRUE(std::filesystem::is_empty(planted));
+}
+
+TEST(RuntimeFolder, aSetVariableIsLeftAlone) {
+    const char* before = std::getenv("XDG_RUNTIME_DIR");
+    const std::string kept = before != nullptr ? before : "";
+    ::setenv("XDG_RUNTIME_DIR", "/somewhere/else", 1);
+    EXPECT_EQ(settleRuntimeFolder().path, "/somewhere/else");
+    EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), "/somewhere/else");
+    if (before != nullptr) {
+        ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+}
+
+} // namespace
+} // namespace quorlan::platform
