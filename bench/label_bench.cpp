@@ -1,6 +1,8 @@
 // One plain label through ProcessLabel to its line in the simulated work list, with pauses that
-// return at once: the cost of the station's own logic per scan.
+// return at once: the cost of the station's own logic per scan. Beside it, in the same run, what
+// recording that scan in the history costs.
 #include "bench_station.h"
+#include "history_bench.h"
 
 namespace {
 
@@ -17,5 +19,37 @@ void labelSetWithoutFilesToItsLine(benchmark::State& state) {
     BenchStation().run(state, {"%12FLANGE.CNC%", "%22600 400 18 %"});
 }
 BENCHMARK(labelSetWithoutFilesToItsLine);
+
+// One scan's event recorded in a history file, each timed; with flushing, the flush the station
+// makes when idle follows each one.
+void recordScans(benchmark::State& state, bool flushing) {
+    const auto folder = quorlan::bench::benchFolder("record");
+    {
+        quorlan::history::HistoryStore store({(folder / "history.sqlite").string()}, [](const std::string&) {});
+        quorlan::bench::Samples samples(state);
+        int n = 0;
+        for (auto _ : state) {
+            samples.time([&] {
+                store.record(quorlan::bench::typicalEvent(quorlan::bench::nowMs(), n++));
+                if (flushing) {
+                    store.flush();
+                }
+            });
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Committed: in the operating system when record() returns, which a kill of the station cannot undo.
+void recordingOneScan(benchmark::State& state) {
+    recordScans(state, false);
+}
+BENCHMARK(recordingOneScan);
+
+// On the disk itself: the cost if every scan waited for the disk.
+void recordingOneScanAndFlushingToDisk(benchmark::State& state) {
+    recordScans(state, true);
+}
+BENCHMARK(recordingOneScanAndFlushingToDisk)->Unit(benchmark::kMillisecond);
 
 } // namespace
