@@ -1,6 +1,5 @@
 #include "cnc/control_protocol.h"
 
-#include <array>
 #include <utility>
 
 namespace quorlan::cnc::protocol {
@@ -10,52 +9,6 @@ namespace {
 constexpr char kRequestKind = 'Q';
 constexpr char kReplyKind = 'R';
 constexpr std::size_t kLengthBytes = 4;
-
-struct NamedOperation {
-    Operation operation;
-    std::string_view name;
-    std::size_t arguments;
-};
-
-constexpr std::array kOperationNames = {
-    NamedOperation{Operation::CreateApplication, "CreateApplication", 0},
-    NamedOperation{Operation::CreateObject, "CreateObject", 1},
-    NamedOperation{Operation::ApplicationVisible, "Application.Visible", 0},
-    NamedOperation{Operation::ApplicationSetVisible, "Application.Visible", 1},
-    NamedOperation{Operation::Connected, "Connected", 0},
-    NamedOperation{Operation::AccessLevel, "AccessLevel", 0},
-    NamedOperation{Operation::SetWindowState, "WindowState", 1},
-    NamedOperation{Operation::ListOpened, "ListOpened", 0},
-    NamedOperation{Operation::Quit, "Quit", 1},
-    NamedOperation{Operation::OpenList, "OpenList", 1},
-    NamedOperation{Operation::NewList, "NewList", 0},
-    NamedOperation{Operation::StartList, "StartList", 0},
-    NamedOperation{Operation::HoldList, "HoldList", 0},
-    NamedOperation{Operation::EndList, "EndList", 0},
-    NamedOperation{Operation::Setpoint, "Setpoint", 0},
-    NamedOperation{Operation::EnableOpenList, "EnableOpenList", 1},
-    NamedOperation{Operation::EnableSaveList, "EnableSaveList", 1},
-    NamedOperation{Operation::EnableNewList, "EnableNewList", 1},
-    NamedOperation{Operation::ShowOnTop, "ShowOnTop", 1},
-    NamedOperation{Operation::ListInRun, "ListInRun", 0},
-    NamedOperation{Operation::ListVisible, "Visible", 0},
-    NamedOperation{Operation::ListSetVisible, "Visible", 1},
-    NamedOperation{Operation::Columns, "Columns", 0},
-    NamedOperation{Operation::Rows, "Rows", 0},
-    NamedOperation{Operation::RepetitionCount, "RepetitionCount", 0},
-    NamedOperation{Operation::ExeRow, "ExeRow", 0},
-    NamedOperation{Operation::ColumnInfo, "ColumnInfo", 0},
-    NamedOperation{Operation::AddLine, "AddLine", 1},
-    NamedOperation{Operation::DelLine, "DelLine", 1},
-    NamedOperation{Operation::GetLine, "GetLine", 1},
-    NamedOperation{Operation::SetLine, "SetLine", 2},
-    NamedOperation{Operation::AppendList, "AppendList", 1},
-    NamedOperation{Operation::Clear, "Clear", 0},
-    NamedOperation{Operation::ViewWorks, "ViewWorks", 0},
-    NamedOperation{Operation::ViewWorksThrought, "ViewWorksThrought", 0},
-    NamedOperation{Operation::CloseList, "CloseList", 1},
-    NamedOperation{Operation::Release, "Release", 0},
-};
 
 class Writer {
 public:
@@ -189,25 +142,19 @@ private:
     std::string_view m_bytes;
 };
 
-const NamedOperation* find(Operation operation) {
-    for (const NamedOperation& named : kOperationNames) {
-        if (named.operation == operation) {
-            return &named;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 std::string_view operationName(Operation operation) {
-    const NamedOperation* named = find(operation);
-    return named == nullptr ? "?" : named->name;
+    if (operation == Operation::Release) {
+        return "Release";
+    }
+    const OperationInfo* info = describe(operation);
+    return info == nullptr ? "?" : info->name;
 }
 
 std::size_t argumentCount(Operation operation) {
-    const NamedOperation* named = find(operation);
-    return named == nullptr ? 0 : named->arguments;
+    const OperationInfo* info = describe(operation);
+    return info == nullptr ? 0 : info->arguments;
 }
 
 std::string encodeRequest(const Request& request) {
@@ -243,7 +190,7 @@ Request decodeRequest(std::string_view body) {
     request.call = in.u32();
     request.object = in.u32();
     request.operation = static_cast<Operation>(in.u8());
-    if (find(request.operation) == nullptr) {
+    if (request.operation != Operation::Release && describe(request.operation) == nullptr) {
         throw ProtocolError("unknown operation");
     }
     const std::uint8_t count = in.u8();

@@ -26,12 +26,14 @@
 // answers requests in the order they came. Release (operation 255) gets no reply: the server
 // forgets the handle.
 //
-// Operations (codes in Operation below) take the arguments of the interfaces in control.h, in
-// their order: Booleans as 'B', integers as 'I', texts as 'S'.
+// Operations (their codes in control_operations.h) take the arguments of the interfaces in control.h,
+// in their order: Booleans as 'B', integers as 'I', texts as 'S'.
 //
 // The station waits a bounded time for each reply (see the socket adapter) and takes a reply
 // whose call number it no longer waits for as late and drops it.
 #pragma once
+
+#include "cnc/control_operations.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,47 +47,8 @@ namespace quorlan::cnc::protocol {
 
 inline constexpr std::uint32_t kMaxFrameBody = 4u << 20; // a list line may carry a scan of up to 1 MiB
 
-enum class Operation : std::uint8_t {
-    CreateApplication = 1,
-    CreateObject,
-    // Application
-    ApplicationVisible,
-    ApplicationSetVisible,
-    Connected,
-    AccessLevel,
-    SetWindowState,
-    ListOpened,
-    Quit,
-    OpenList,
-    NewList,
-    StartList,
-    HoldList,
-    EndList,
-    Setpoint,
-    EnableOpenList,
-    EnableSaveList,
-    EnableNewList,
-    ShowOnTop,
-    // ExeList
-    ListInRun,
-    ListVisible,
-    ListSetVisible,
-    Columns,
-    Rows,
-    RepetitionCount,
-    ExeRow,
-    ColumnInfo,
-    AddLine,
-    DelLine,
-    GetLine,
-    SetLine,
-    AppendList,
-    Clear,
-    ViewWorks,
-    ViewWorksThrought,
-    CloseList,
-    Release = 255,
-};
+// The operations and their codes are the table's (control_operations.h).
+using cnc::Operation;
 
 // The operation's name as the interface calls it ("AddLine"); "?" for a code that is none.
 std::string_view operationName(Operation operation);

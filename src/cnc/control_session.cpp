@@ -2,6 +2,8 @@
 
 #include "platform/error.h"
 
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 namespace quorlan::cnc {
@@ -13,33 +15,38 @@ using protocol::Operation;
 using protocol::Request;
 using protocol::Value;
 
-const Value kNothing{std::monostate{}};
-
 std::string nameOf(const Request& request) {
     return std::string(protocol::operationName(request.operation));
 }
 
-template <typename T> const T& argument(const Request& request, std::size_t index, const char* kind) {
+template <typename T> const T& argument(const Request& request, std::size_t index) {
     const T* value = std::get_if<T>(&request.arguments.at(index));
     if (value == nullptr) {
+        const char* kind = std::is_same_v<T, bool>           ? "a Boolean"
+                           : std::is_same_v<T, std::int32_t> ? "an integer"
+                                                             : "a text";
         throw StationError(platform::errc::kTypeMismatch,
                            nameOf(request) + " takes " + kind + " as argument " + std::to_string(index + 1));
     }
     return *value;
 }
 
-bool boolean(const Request& request, std::size_t index = 0) {
-    return argument<bool>(request, index, "a Boolean");
-}
-std::int32_t integer(const Request& request, std::size_t index = 0) {
-    return argument<std::int32_t>(request, index, "an integer");
-}
-const std::string& text(const Request& request, std::size_t index = 0) {
-    return argument<std::string>(request, index, "a text");
+// The request's arguments as a member's parameters take them, each checked in order.
+template <typename... Parameters, std::size_t... index>
+std::tuple<const Parameters&...> argumentsAs(const Request& request, std::index_sequence<index...>) {
+    return {argument<Parameters>(request, index)...};
 }
 
-[[noreturn]] void unsupported(const Request& request, const char* object) {
-    throw StationError(platform::errc::kNoSuchMethod, std::string(object) + " has no " + nameOf(request));
+const char* objectName(ObjectKind kind) {
+    switch (kind) {
+    case ObjectKind::ControlFactory:
+        return "The control";
+    case ObjectKind::Application:
+        return "The application";
+    case ObjectKind::ExeList:
+        return "The list";
+    }
+    return "The object";
 }
 
 } // namespace
@@ -47,8 +54,7 @@ const std::string& text(const Request& request, std::size_t index = 0) {
 std::optional<std::string> ControlSession::answer(std::string_view requestBody) {
     const Request request = protocol::decodeRequest(requestBody);
     if (request.operation == Operation::Release) {
-        m_applications.erase(request.object);
-        m_lists.erase(request.object);
+        m_objects.erase(request.object);
         return std::nullopt;
     }
     protocol::Reply reply;
@@ -62,152 +68,72 @@ std::optional<std::string> ControlSession::answer(std::string_view requestBody) 
     return protocol::encodeReply(reply);
 }
 
+// The object the request addresses, held so that it stays alive through the call even if the call
+// releases it; an object of another kind has no such operation.
+template <typename Object> auto ControlSession::target(const Request& request) {
+    ObjectKind addressed = ObjectKind::ControlFactory;
+    if (request.object != 0) {
+        const auto held = m_objects.find(request.object);
+        if (held == m_objects.end()) {
+            throw StationError(platform::errc::kAutomation,
+                               "no object " + std::to_string(request.object) + " on this connection");
+        }
+        addressed = std::holds_alternative<std::shared_ptr<Application>>(held->second) ? ObjectKind::Application
+                                                                                       : ObjectKind::ExeList;
+    }
+    if (addressed != describe(request.operation)->object) {
+        throw StationError(platform::errc::kNoSuchMethod,
+                           std::string(objectName(addressed)) + " has no " + nameOf(request));
+    }
+    if constexpr (std::is_same_v<Object, ControlFactory>) {
+        return &m_control;
+    } else {
+        return std::get<std::shared_ptr<Object>>(m_objects.at(request.object));
+    }
+}
+
+// The member called with the request's arguments, and its result as a value of the protocol.
+template <typename Object, typename Result, typename... Parameters>
+Value ControlSession::invoke(Object& object, Result (Object::*method)(Parameters...), const Request& request) {
+    const auto arguments = argumentsAs<std::decay_t<Parameters>...>(request, std::index_sequence_for<Parameters...>{});
+    const auto call = [&object, method](const auto&... values) { return (object.*method)(values...); };
+    if constexpr (std::is_void_v<Result>) {
+        std::apply(call, arguments);
+        return std::monostate{};
+    } else if constexpr (kIsControlObject<Result>) {
+        return keep(std::apply(call, arguments));
+    } else if constexpr (std::is_same_v<Result, std::int16_t>) {
+        return std::int32_t{std::apply(call, arguments)};
+    } else {
+        return std::apply(call, arguments);
+    }
+}
+
 Value ControlSession::perform(const Request& request) {
     if (const std::size_t expected = protocol::argumentCount(request.operation); request.arguments.size() != expected) {
         throw StationError(platform::errc::kWrongArguments,
                            nameOf(request) + " takes " + std::to_string(expected) + " argument(s)");
     }
-    if (request.object == 0) {
-        return performOnControl(request);
-    }
-    if (const auto application = m_applications.find(request.object); application != m_applications.end()) {
-        // The object stays alive through the call even if the call releases it.
-        const std::shared_ptr<Application> held = application->second;
-        return performOnApplication(*held, request);
-    }
-    if (const auto list = m_lists.find(request.object); list != m_lists.end()) {
-        const std::shared_ptr<ExeList> held = list->second;
-        return performOnList(*held, request);
-    }
-    throw StationError(platform::errc::kAutomation,
-                       "no object " + std::to_string(request.object) + " on this connection");
-}
-
-Value ControlSession::performOnControl(const Request& request) {
     switch (request.operation) {
-    case Operation::CreateApplication:
-        return keep(m_control.createApplication());
-    case Operation::CreateObject:
-        return keep(m_control.createObject(text(request)));
-    default:
-        unsupported(request, "The control");
+#define QUORLAN_PERFORM(code, object, operation, name, access, Result, method, ...)                                    \
+    case Operation::operation: {                                                                                       \
+        const auto held = target<object>(request);                                                                     \
+        return invoke(*held, &object::method, request);                                                                \
     }
+        QUORLAN_CONTROL_OPERATIONS(QUORLAN_PERFORM)
+#undef QUORLAN_PERFORM
+    case Operation::Release:
+        break;
+    }
+    throw StationError(platform::errc::kNoSuchMethod, "The control has no " + nameOf(request));
 }
 
-Value ControlSession::performOnApplication(Application& application, const Request& request) {
-    switch (request.operation) {
-    case Operation::ApplicationVisible:
-        return application.Visible();
-    case Operation::ApplicationSetVisible:
-        application.SetVisible(boolean(request));
-        return kNothing;
-    case Operation::Connected:
-        return application.Connected();
-    case Operation::AccessLevel:
-        return std::int32_t{application.AccessLevel()};
-    case Operation::SetWindowState:
-        application.SetWindowState(integer(request));
-        return kNothing;
-    case Operation::ListOpened:
-        return std::int32_t{application.ListOpened()};
-    case Operation::Quit:
-        application.Quit(boolean(request));
-        return kNothing;
-    case Operation::OpenList:
-        return keep(application.OpenList(text(request)));
-    case Operation::NewList:
-        return keep(application.NewList());
-    case Operation::StartList:
-        application.StartList();
-        return kNothing;
-    case Operation::HoldList:
-        application.HoldList();
-        return kNothing;
-    case Operation::EndList:
-        application.EndList();
-        return kNothing;
-    case Operation::Setpoint:
-        application.Setpoint();
-        return kNothing;
-    case Operation::EnableOpenList:
-        application.EnableOpenList(boolean(request));
-        return kNothing;
-    case Operation::EnableSaveList:
-        application.EnableSaveList(boolean(request));
-        return kNothing;
-    case Operation::EnableNewList:
-        application.EnableNewList(boolean(request));
-        return kNothing;
-    case Operation::ShowOnTop:
-        application.ShowOnTop(boolean(request));
-        return kNothing;
-    default:
-        unsupported(request, "The application");
-    }
-}
-
-Value ControlSession::performOnList(ExeList& list, const Request& request) {
-    switch (request.operation) {
-    case Operation::ListInRun:
-        return list.ListInRun();
-    case Operation::ListVisible:
-        return list.Visible();
-    case Operation::ListSetVisible:
-        list.SetVisible(boolean(request));
-        return kNothing;
-    case Operation::Columns:
-        return std::int32_t{list.Columns()};
-    case Operation::Rows:
-        return list.Rows();
-    case Operation::RepetitionCount:
-        return list.RepetitionCount();
-    case Operation::ExeRow:
-        return list.ExeRow();
-    case Operation::ColumnInfo:
-        return list.ColumnInfo();
-    case Operation::AddLine:
-        return list.AddLine(text(request));
-    case Operation::DelLine:
-        return list.DelLine(integer(request));
-    case Operation::GetLine:
-        return list.GetLine(integer(request));
-    case Operation::SetLine:
-        list.SetLine(integer(request, 0), text(request, 1));
-        return kNothing;
-    case Operation::AppendList:
-        return list.AppendList(text(request));
-    case Operation::Clear:
-        list.Clear();
-        return kNothing;
-    case Operation::ViewWorks:
-        list.ViewWorks();
-        return kNothing;
-    case Operation::ViewWorksThrought:
-        list.ViewWorksThrought();
-        return kNothing;
-    case Operation::CloseList:
-        list.CloseList(boolean(request));
-        return kNothing;
-    default:
-        unsupported(request, "The list");
-    }
-}
-
-protocol::ObjectHandle ControlSession::keep(std::shared_ptr<Application> application) {
-    if (!application) {
+template <typename Object> protocol::ObjectHandle ControlSession::keep(std::shared_ptr<Object> object) {
+    if (!object) {
         return {};
     }
     const std::uint32_t handle = newHandle();
-    m_applications.emplace(handle, std::move(application));
-    return {handle};
-}
-
-protocol::ObjectHandle ControlSession::keep(std::shared_ptr<ExeList> list) {
-    if (!list) {
-        return {};
-    }
-    const std::uint32_t handle = newHandle();
-    m_lists.emplace(handle, std::move(list));
+    m_objects.emplace(handle, std::move(object));
     return {handle};
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 
 namespace quorlan::cnc {
 
@@ -26,20 +27,20 @@ public:
     // answered with its error; a body that is no request throws protocol::ProtocolError.
     std::optional<std::string> answer(std::string_view requestBody);
 
-    std::size_t objectCount() const { return m_applications.size() + m_lists.size(); }
+    std::size_t objectCount() const { return m_objects.size(); }
 
 private:
+    using HeldObject = std::variant<std::shared_ptr<Application>, std::shared_ptr<ExeList>>;
+
     protocol::Value perform(const protocol::Request& request);
-    protocol::Value performOnControl(const protocol::Request& request);
-    protocol::Value performOnApplication(Application& application, const protocol::Request& request);
-    protocol::Value performOnList(ExeList& list, const protocol::Request& request);
-    protocol::ObjectHandle keep(std::shared_ptr<Application> application);
-    protocol::ObjectHandle keep(std::shared_ptr<ExeList> list);
+    template <typename Object> auto target(const protocol::Request& request);
+    template <typename Object, typename Result, typename... Parameters>
+    protocol::Value invoke(Object& object, Result (Object::*method)(Parameters...), const protocol::Request& request);
+    template <typename Object> protocol::ObjectHandle keep(std::shared_ptr<Object> object);
     std::uint32_t newHandle();
 
     ControlFactory& m_control;
-    std::unordered_map<std::uint32_t, std::shared_ptr<Application>> m_applications;
-    std::unordered_map<std::uint32_t, std::shared_ptr<ExeList>> m_lists;
+    std::unordered_map<std::uint32_t, HeldObject> m_objects;
     std::uint32_t m_lastHandle = 0;
 };
 

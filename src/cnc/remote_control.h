@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quorlan::cnc {
 
@@ -39,10 +40,12 @@ class RemoteControl final : public ControlFactory {
 public:
     explicit RemoteControl(std::shared_ptr<ControlChannel> channel) : m_channel(std::move(channel)) {}
 
-    std::shared_ptr<Application> createApplication() override;
-    std::shared_ptr<ExeList> createObject(const std::string& progId) override;
+    QUORLAN_CONTROL_FACTORY_OPERATIONS(QUORLAN_OVERRIDE_MEMBER)
 
 private:
+    // One call on the control itself, on a connection opened for it when none is open.
+    template <typename Result> Result forward(Operation operation, std::vector<protocol::Value> arguments);
+
     std::shared_ptr<ControlChannel> m_channel;
 };
 

@@ -20,17 +20,17 @@ class SimulatedControl final {
 public:
     explicit SimulatedControl(platform::PathMapper paths);
 
-    // Runs one operation: an injected failure first, then the operation, then its journal line.
-    template <typename Operation>
-    auto perform(std::string_view name, const std::string& arguments, Operation&& operation) {
+    // Runs one operation: an injected failure first, then its effect, then its journal line.
+    template <typename Effect> auto perform(Operation operation, const std::string& arguments, Effect&& effect) {
+        const std::string_view name = describe(operation)->name;
         const std::string entry = arguments.empty() ? std::string(name) : std::string(name) + ' ' + arguments;
         try {
             takeInjectedFailure(name);
-            if constexpr (std::is_void_v<decltype(operation())>) {
-                operation();
+            if constexpr (std::is_void_v<decltype(effect())>) {
+                effect();
                 journal(entry);
             } else {
-                auto result = operation();
+                auto result = effect();
                 journal(entry);
                 return result;
             }

@@ -38,12 +38,12 @@ std::string boolText(bool value) {
 }
 
 // A list handle from before a restart of the control fails like every call to a vanished server.
-template <typename Operation>
-auto callList(SimulatedControl& control, std::uint64_t generation, std::string_view name, const std::string& arguments,
-              Operation&& operation) {
-    return control.perform(name, arguments, [&control, generation, &operation] {
+template <typename Effect>
+auto callList(SimulatedControl& control, std::uint64_t generation, Operation operation, const std::string& arguments,
+              Effect&& effect) {
+    return control.perform(operation, arguments, [&control, generation, &effect] {
         control.requireLive(generation);
-        return operation();
+        return effect();
     });
 }
 
@@ -53,28 +53,28 @@ public:
         : m_control(std::move(control)), m_generation(m_control->newListGeneration()) {}
 
     bool ListInRun() override {
-        return call("ListInRun", {}, [this] { return m_control->inRun(); });
+        return call(Operation::ListInRun, {}, [this] { return m_control->inRun(); });
     }
     bool Visible() override {
-        return call("Visible", {}, [this] { return m_control->listVisible(); });
+        return call(Operation::ListVisible, {}, [this] { return m_control->listVisible(); });
     }
     void SetVisible(bool visible) override {
-        call("Visible", boolText(visible), [this, visible] { m_control->setListVisible(visible); });
+        call(Operation::ListSetVisible, boolText(visible), [this, visible] { m_control->setListVisible(visible); });
     }
     std::int16_t Columns() override {
-        return call("Columns", {}, [] { return static_cast<std::int16_t>(kColumns.size()); });
+        return call(Operation::Columns, {}, [] { return static_cast<std::int16_t>(kColumns.size()); });
     }
     std::int32_t Rows() override {
-        return call("Rows", {}, [this] { return static_cast<std::int32_t>(m_control->rows().size()); });
+        return call(Operation::Rows, {}, [this] { return static_cast<std::int32_t>(m_control->rows().size()); });
     }
     std::int32_t RepetitionCount() override {
-        return call("RepetitionCount", {}, [] { return std::int32_t{1}; });
+        return call(Operation::RepetitionCount, {}, [] { return std::int32_t{1}; });
     }
     std::int32_t ExeRow() override {
-        return call("ExeRow", {}, [this] { return m_control->exeRow(); });
+        return call(Operation::ExeRow, {}, [this] { return m_control->exeRow(); });
     }
     std::vector<std::string> ColumnInfo() override {
-        return call("ColumnInfo", {}, [] {
+        return call(Operation::ColumnInfo, {}, [] {
             std::vector<std::string> items;
             for (const ListColumn& column : kColumns) {
                 items.emplace_back(column.item);
@@ -83,37 +83,38 @@ public:
         });
     }
     std::int32_t AddLine(const std::string& line) override {
-        return call("AddLine", line, [this, &line] { return m_control->addLine(line); });
+        return call(Operation::AddLine, line, [this, &line] { return m_control->addLine(line); });
     }
     std::int32_t DelLine(std::int32_t row) override {
-        return call("DelLine", std::to_string(row), [this, row] { return m_control->delLine(row); });
+        return call(Operation::DelLine, std::to_string(row), [this, row] { return m_control->delLine(row); });
     }
     std::string GetLine(std::int32_t row) override {
-        return call("GetLine", std::to_string(row), [this, row] { return m_control->getLine(row); });
+        return call(Operation::GetLine, std::to_string(row), [this, row] { return m_control->getLine(row); });
     }
     void SetLine(std::int32_t row, const std::string& line) override {
-        call("SetLine", std::to_string(row) + ' ' + line, [this, row, &line] { m_control->setLine(row, line); });
+        call(Operation::SetLine, std::to_string(row) + ' ' + line,
+             [this, row, &line] { m_control->setLine(row, line); });
     }
     std::int32_t AppendList(const std::string& path) override {
-        return call("AppendList", path, [this, &path] { return m_control->appendList(path); });
+        return call(Operation::AppendList, path, [this, &path] { return m_control->appendList(path); });
     }
     void Clear() override {
-        call("Clear", {}, [this] { m_control->clear(); });
+        call(Operation::Clear, {}, [this] { m_control->clear(); });
     }
     void ViewWorks() override {
-        call("ViewWorks", {}, [] {});
+        call(Operation::ViewWorks, {}, [] {});
     }
     void ViewWorksThrought() override {
-        call("ViewWorksThrought", {}, [] {});
+        call(Operation::ViewWorksThrought, {}, [] {});
     }
     void CloseList(bool save) override {
-        call("CloseList", boolText(save), [this] { m_control->closeList(); });
+        call(Operation::CloseList, boolText(save), [this] { m_control->closeList(); });
     }
 
 private:
-    template <typename Operation>
-    std::invoke_result_t<Operation&> call(std::string_view name, const std::string& arguments, Operation&& operation) {
-        return callList(*m_control, m_generation, name, arguments, std::forward<Operation>(operation));
+    template <typename Effect>
+    std::invoke_result_t<Effect&> call(Operation operation, const std::string& arguments, Effect&& effect) {
+        return callList(*m_control, m_generation, operation, arguments, std::forward<Effect>(effect));
     }
 
     std::shared_ptr<SimulatedControl> m_control;
@@ -125,68 +126,70 @@ public:
     explicit SimulatedApplication(std::shared_ptr<SimulatedControl> control) : m_control(std::move(control)) {}
 
     bool Visible() override {
-        return m_control->perform("Application.Visible", {}, [this] { return m_control->applicationVisible(); });
+        return m_control->perform(Operation::ApplicationVisible, {},
+                                  [this] { return m_control->applicationVisible(); });
     }
     void SetVisible(bool visible) override {
-        m_control->perform("Application.Visible", boolText(visible),
+        m_control->perform(Operation::ApplicationSetVisible, boolText(visible),
                            [this, visible] { m_control->setApplicationVisible(visible); });
     }
     bool Connected() override {
-        return m_control->perform("Connected", {}, [] { return true; });
+        return m_control->perform(Operation::Connected, {}, [] { return true; });
     }
     std::int16_t AccessLevel() override {
-        return m_control->perform("AccessLevel", {}, [] { return std::int16_t{1}; });
+        return m_control->perform(Operation::AccessLevel, {}, [] { return std::int16_t{1}; });
     }
     void SetWindowState(std::int32_t state) override {
-        m_control->perform("WindowState", std::to_string(state), [state] {
+        m_control->perform(Operation::SetWindowState, std::to_string(state), [state] {
             if (state < 0 || state > 2) {
                 throw StationError(platform::errc::kInvalidPropertyValue);
             }
         });
     }
     std::int16_t ListOpened() override {
-        return m_control->perform("ListOpened", {},
+        return m_control->perform(Operation::ListOpened, {},
                                   [this] { return static_cast<std::int16_t>(m_control->listOpened() ? -1 : 0); });
     }
     void Quit(bool save) override {
-        m_control->perform("Quit", boolText(save), [this] {
+        m_control->perform(Operation::Quit, boolText(save), [this] {
             m_control->endList();
             m_control->setListVisible(false);
         });
     }
     std::shared_ptr<ExeList> OpenList(const std::string& path) override {
-        return m_control->perform("OpenList", path, [this, &path] {
+        return m_control->perform(Operation::OpenList, path, [this, &path] {
             m_control->loadList(path);
             return newHandle();
         });
     }
     std::shared_ptr<ExeList> NewList() override {
-        return m_control->perform(
-            "NewList", {}, [this] { return m_control->takeNullNewList() ? std::shared_ptr<ExeList>() : newHandle(); });
+        return m_control->perform(Operation::NewList, {}, [this] {
+            return m_control->takeNullNewList() ? std::shared_ptr<ExeList>() : newHandle();
+        });
     }
     void StartList() override {
-        m_control->perform("StartList", {}, [this] { m_control->startList(); });
+        m_control->perform(Operation::StartList, {}, [this] { m_control->startList(); });
     }
     void HoldList() override {
-        m_control->perform("HoldList", {}, [this] { m_control->holdList(); });
+        m_control->perform(Operation::HoldList, {}, [this] { m_control->holdList(); });
     }
     void EndList() override {
-        m_control->perform("EndList", {}, [this] { m_control->endList(); });
+        m_control->perform(Operation::EndList, {}, [this] { m_control->endList(); });
     }
     void Setpoint() override {
-        m_control->perform("Setpoint", {}, [] {});
+        m_control->perform(Operation::Setpoint, {}, [] {});
     }
     void EnableOpenList(bool enable) override {
-        m_control->perform("EnableOpenList", boolText(enable), [] {});
+        m_control->perform(Operation::EnableOpenList, boolText(enable), [] {});
     }
     void EnableSaveList(bool enable) override {
-        m_control->perform("EnableSaveList", boolText(enable), [] {});
+        m_control->perform(Operation::EnableSaveList, boolText(enable), [] {});
     }
     void EnableNewList(bool enable) override {
-        m_control->perform("EnableNewList", boolText(enable), [] {});
+        m_control->perform(Operation::EnableNewList, boolText(enable), [] {});
     }
     void ShowOnTop(bool onTop) override {
-        m_control->perform("ShowOnTop", boolText(onTop), [] {});
+        m_control->perform(Operation::ShowOnTop, boolText(onTop), [] {});
     }
 
 private:
@@ -212,12 +215,12 @@ JournalSink makeFileJournal(const std::string& localPath) {
 Simulator::Simulator(platform::PathMapper paths) : m_control(std::make_shared<SimulatedControl>(std::move(paths))) {}
 
 std::shared_ptr<Application> Simulator::createApplication() {
-    return m_control->perform("CreateApplication", {},
+    return m_control->perform(Operation::CreateApplication, {},
                               [this] { return std::make_shared<SimulatedApplication>(m_control); });
 }
 
 std::shared_ptr<ExeList> Simulator::createObject(const std::string& progId) {
-    return m_control->perform("CreateObject", progId, [this, &progId] {
+    return m_control->perform(Operation::CreateObject, progId, [this, &progId] {
         if (progId != kExeListProgId) {
             throw StationError(platform::errc::kCannotCreateObject);
         }

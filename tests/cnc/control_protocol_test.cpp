@@ -53,6 +53,32 @@ TEST(ControlProtocol, requestsAndRepliesComeBackAsTheyWereSent) {
     }
 }
 
+// A station and a control of other versions must still agree: no operation's code or name moves.
+TEST(ControlProtocol, everyOperationKeepsItsCodeAndName) {
+    std::string byCode;
+    for (int code = 0; code <= 255; ++code) {
+        byCode += std::string(operationName(static_cast<Operation>(code))) + (code % 8 == 7 ? "\n" : " ");
+    }
+    const std::string unknown = "? ? ? ? ? ? ? ?\n";
+    std::string expected = "? CreateApplication CreateObject Application.Visible Application.Visible Connected "
+                           "AccessLevel WindowState\n"
+                           "ListOpened Quit OpenList NewList StartList HoldList EndList Setpoint\n"
+                           "EnableOpenList EnableSaveList EnableNewList ShowOnTop ListInRun Visible Visible Columns\n"
+                           "Rows RepetitionCount ExeRow ColumnInfo AddLine DelLine GetLine SetLine\n"
+                           "AppendList Clear ViewWorks ViewWorksThrought CloseList ? ? ?\n";
+    for (int line = 5; line < 31; ++line) {
+        expected += unknown;
+    }
+    expected += "? ? ? ? ? ? ? Release\n";
+    EXPECT_EQ(byCode, expected);
+    EXPECT_EQ(encodeRequest({1, 2, Operation::SetLine, {std::int32_t{3}, std::string("x")}}),
+              std::string("\0\0\0\x16"
+                          "Q\0\0\0\1\0\0\0\2\x1f\2"
+                          "I\0\0\0\3"
+                          "S\0\0\0\1x",
+                          26));
+}
+
 TEST(ControlProtocol, anyBodyThatIsNotWhatItClaimsIsRefused) {
     const std::string request = bodyOf(encodeRequest({1, 2, Operation::SetLine, {std::int32_t{1}, kAnyBytes}}));
     const std::string reply = bodyOf(encodeReply({1, 0, {}, std::vector<std::string>{"a", "b"}}));
