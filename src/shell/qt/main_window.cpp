@@ -6,8 +6,10 @@
 #include "platform/text.h"
 #include "scan/qt/exclusion_form.h"
 #include "shell/qt/about_box.h"
+#include "shell/qt/status_line.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFont>
@@ -100,17 +102,29 @@ MainWindow::MainWindow(bool unattended, QWidget* parent) : QMainWindow(parent), 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kApplicationTitle);
     auto* client = new QWidget(this);
-    client->setFixedSize(pixels(QRect(0, 0, 7380, 3330)).size());
     // The controls' fixed places were measured for an 8-point sans-serif face.
     QFont font = client->font();
     font.setPointSize(8);
     client->setFont(font);
     setCentralWidget(client);
-    buildControls(*client);
-    buildIndicators(*client);
-    buildStatusBar(*client);
+    // Everything keeps its designed place in the part above the status bar; the status bar below
+    // spans the window's width, and its status line grows with the window and with its text.
+    auto* controls = new QWidget(client);
+    controls->setFixedSize(pixels(QRect(0, 0, 7380, 3015)).size());
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(controls);
+    buildControls(*controls);
+    buildIndicators(*controls);
+    column->addStretch();
+    column->addWidget(buildStatusBar(*client));
     buildMenus();
-    adjustSize();
+    // The window's limits are set once, here: changed later, some platforms complain about each
+    // change. A taller status line makes the window taller by resizing it (fitHeightToContents).
+    layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    setMinimumSize(minimumSizeHint());
+    resize(minimumSizeHint());
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -215,17 +229,41 @@ void MainWindow::buildIndicators(QWidget& client) {
     m_labelAfs->hide();
 }
 
-void MainWindow::buildStatusBar(QWidget& client) {
+QWidget* MainWindow::buildStatusBar(QWidget& client) {
     auto* bar = new QWidget(&client);
     bar->setObjectName(QStringLiteral("picStatusBar"));
-    bar->setGeometry(pixels({0, 3015, 7380, 315}));
+    const QRect barPlace = pixels({0, 3015, 7380, 315});
+    const QRect portPlace = pixels({0, 0, 1935, 255});
+    const QRect statusPlace = pixels({2040, 0, 4695, 255});
+    // Margins and spacing put both labels at their designed places in a window of designed width.
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, barPlace.width() - statusPlace.right() - 1, barPlace.height() - statusPlace.height());
+    row->setSpacing(statusPlace.left() - portPlace.width());
     m_lblCurSettings = addLabel(*bar, "lblCurSettings", "");
-    m_lblCurSettings->setGeometry(pixels({0, 0, 1935, 255}));
+    m_lblCurSettings->setFixedSize(portPlace.size());
     m_lblCurSettings->setStyleSheet(QStringLiteral("color: red;"));
     setBordered(*m_lblCurSettings);
-    m_lblStatusBar = addLabel(*bar, "lblStatusBar", "Ready.");
-    m_lblStatusBar->setGeometry(pixels({2040, 0, 4695, 255}));
-    setBordered(*m_lblStatusBar);
+    row->addWidget(m_lblCurSettings, 0, Qt::AlignTop);
+    m_lblStatusBar = new StatusLine(QStringLiteral("Ready."), bar);
+    m_lblStatusBar->setObjectName(QStringLiteral("lblStatusBar"));
+    m_lblStatusBar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_lblStatusBar->setLeastHeight(statusPlace.height());
+    row->addWidget(m_lblStatusBar, 1, Qt::AlignTop);
+    // Queued: a new width comes in the middle of the window's own resize, which must end first.
+    connect(m_lblStatusBar, &StatusLine::heightChanged, this, &MainWindow::fitHeightToContents, Qt::QueuedConnection);
+    return bar;
+}
+
+void MainWindow::fitHeightToContents() {
+    // The operator chooses the width; the height is what the controls and the status line need,
+    // so a long message makes the window taller and the next short one makes it short again.
+    // Laid out at once rather than when the event loop gets to it, so the height is known now.
+    for (QWidget* widget = m_lblStatusBar->parentWidget(); widget != nullptr; widget = widget->parentWidget()) {
+        if (widget->layout() != nullptr) {
+            widget->layout()->activate();
+        }
+    }
+    resize(width(), minimumSizeHint().height());
 }
 
 void MainWindow::buildMenus() {
@@ -343,9 +381,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::setStatus(const std::string& text) {
     m_lblStatusBar->setText(shown(text));
-    if (m_unattended) {
-        writeLine(stdout, m_lblStatusBar->text());
-    }
+    writeLine(echoStream(), m_lblStatusBar->text());
 }
 
 std::string MainWindow::status() const {
@@ -354,9 +390,13 @@ std::string MainWindow::status() const {
 
 void MainWindow::setPortText(const std::string& text) {
     m_lblCurSettings->setText(shown(text));
-    if (m_unattended) {
-        writeLine(stdout, m_lblCurSettings->text());
-    }
+    writeLine(echoStream(), m_lblCurSettings->text());
+}
+
+std::FILE* MainWindow::echoStream() const {
+    // Unattended, standard output carries the status lines for whoever reads them; with a
+    // display they are a record for the person at the terminal, beside the messages.
+    return m_unattended ? stdout : stderr;
 }
 
 void MainWindow::setPartIndicator(int index, bool visible) {
@@ -420,8 +460,9 @@ MessageAnswer MainWindow::message(const std::string& text, MessageIcon icon, Mes
                                   const std::string& title) {
     const QString caption = title.empty() ? kApplicationTitle : shown(title);
     const auto choices = buttonsOf(buttons);
+    // Written before the box waits, so that the terminal has it while nobody has answered yet.
+    writeLine(stderr, caption + QStringLiteral(": ") + shown(text));
     if (m_unattended) {
-        writeLine(stderr, caption + QStringLiteral(": ") + shown(text));
         // A question with a way out ("Insert Disk", "Unformatted Disk") takes it: repeating the
         // same attempt with nobody to change the disk would only loop.
         return choices.size() > 1 ? choices.back().second : choices.front().second;

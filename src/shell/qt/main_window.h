@@ -1,7 +1,9 @@
 // frmMain: the station's one permanent window. It shows what the logic tells it through the
 // view interface and forwards its events (timer, manual entry, option boxes, menus, closing) to
-// the actions it is given. Unattended, it never waits for a person: message boxes go to standard
-// error answered with their default button, and status and port text are echoed to standard output.
+// the actions it is given. Every message box is also written to standard error, and every status
+// and port text is echoed, one line each: to standard error beside the window, to standard output
+// when unattended. Unattended, it never waits for a person: message boxes are answered with
+// their default button.
 #pragma once
 
 #include "platform/view.h"
@@ -9,6 +11,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -19,6 +22,8 @@ class QPushButton;
 class QTimer;
 
 namespace quorlan::shell {
+
+class StatusLine;
 
 // What the window's events do. An empty action does nothing (a label it cannot hand on is rejected).
 struct WindowActions {
@@ -73,7 +78,9 @@ protected:
 private:
     void buildControls(QWidget& client);
     void buildIndicators(QWidget& client);
-    void buildStatusBar(QWidget& client);
+    QWidget* buildStatusBar(QWidget& client);
+    void fitHeightToContents();
+    std::FILE* echoStream() const;
     void buildMenus();
     QCheckBox* addCheckBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked);
     QCheckBox* addOptionBox(QWidget& client, const char* name, const char* caption, QRect twips, bool checked,
@@ -104,7 +111,7 @@ private:
     std::array<QLabel*, platform::kPartIndicatorCount> m_labId{};
     QLabel* m_labelAfs = nullptr;
     QLabel* m_lblCurSettings = nullptr;
-    QLabel* m_lblStatusBar = nullptr;
+    StatusLine* m_lblStatusBar = nullptr;
     QTimer* m_timer1 = nullptr;
 };
 

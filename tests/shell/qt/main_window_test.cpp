@@ -1,19 +1,63 @@
 // The main window driven as the operator drives it: controls found by name, clicks and keys.
 #include "platform/error.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt/status_line.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 using quorlan::platform::Option;
 using quorlan::shell::MainWindow;
+using quorlan::shell::StatusLine;
 using quorlan::shell::WindowActions;
+
+namespace {
+
+// A port named the way README tells installers to name it, in the message an installer meets.
+const QString kByIdPort = QStringLiteral("/dev/serial/by-id/usb-Example_Barcode_Scanner_0001-if00");
+const QString kLongStatus =
+    QStringLiteral("The scanner port COM1 (%1) cannot be opened: Permission denied: %1 belongs to the group dialout "
+                   "and op is not a member; add the user to it (sudo usermod -aG dialout op) and log in again. "
+                   "Trying again until it opens.")
+        .arg(kByIdPort);
+
+// What the action writes to standard error.
+QString standardErrorOf(const std::function<void()>& action) {
+    QTemporaryFile file;
+    if (!file.open()) {
+        qFatal("no temporary file");
+    }
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    action();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
+}
+
+// The text a tooltip shows.
+QString tipText(const QWidget& widget) {
+    return QTextDocumentFragment::fromHtml(widget.toolTip()).toPlainText();
+}
+
+} // namespace
 
 class MainWindowTest final : public QObject {
     Q_OBJECT
@@ -32,6 +76,12 @@ private slots:
     void hiddenEditorOptionGivesItsPlaceToAutoStart();
     void closingLetsGoOfPortAndControl();
     void controlCharactersOfAScanAreShownNotObeyed();
+    void everythingButTheStatusLineKeepsItsDesignedPlace_data();
+    void everythingButTheStatusLineKeepsItsDesignedPlace();
+    void aLongMessageIsShownWholeAndTheWindowFollowsIt();
+    void aWiderWindowWidensTheStatusLine();
+    void onlyAGarbledScanLosesItsMiddle();
+    void besideTheWindowStatusAndMessagesGoToStandardError();
 
 private:
     template <typename T> T* find(const char* name) const {
@@ -43,6 +93,12 @@ private:
     }
     void typeLabel(const QString& text);
     bool editing() const;
+    // A rectangle of the window's design, in twips, as placed on this screen.
+    QRect pixels(QRect twips) const {
+        const int dpi = m_window->logicalDpiX();
+        const auto scale = [dpi](int value) { return value * dpi / 1440; };
+        return {scale(twips.left()), scale(twips.top()), scale(twips.width()), scale(twips.height())};
+    }
 
     std::optional<MainWindow> m_window;
     std::vector<std::string> m_labels;
@@ -230,9 +286,111 @@ void MainWindowTest::closingLetsGoOfPortAndControl() {
 // and escape sequences are shown as escapes there, never sent raw.
 void MainWindowTest::controlCharactersOfAScanAreShownNotObeyed() {
     m_window->setStatus("Reading Barcode-Label.X\r\n\x1B[2J\a");
-    QCOMPARE(find<QLabel>("lblStatusBar")->text(), QStringLiteral("Reading Barcode-Label.X\\r\\n\\x1B[2J\\x07"));
+    QCOMPARE(find<StatusLine>("lblStatusBar")->text(), QStringLiteral("Reading Barcode-Label.X\\r\\n\\x1B[2J\\x07"));
     m_window->setStatus("C:\\ZUNT\\PRODUCT\\ Ready.");
-    QCOMPARE(find<QLabel>("lblStatusBar")->text(), QStringLiteral("C:\\ZUNT\\PRODUCT\\ Ready."));
+    QCOMPARE(find<StatusLine>("lblStatusBar")->text(), QStringLiteral("C:\\ZUNT\\PRODUCT\\ Ready."));
+}
+
+void MainWindowTest::everythingButTheStatusLineKeepsItsDesignedPlace_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips"); // in its parent; a check box may be wider than designed
+    QTest::newRow("cmdEdit") << "cmdEdit" << QRect(120, 120, 855, 375);
+    QTest::newRow("txtEtichetta") << "txtEtichetta" << QRect(1080, 120, 5655, 375);
+    QTest::newRow("cmdEndEdit") << "cmdEndEdit" << QRect(6720, 120, 495, 375);
+    QTest::newRow("ShowEd") << "ShowEd" << QRect(1080, 960, 2055, 255);
+    QTest::newRow("ExLab") << "ExLab" << QRect(3480, 960, 3255, 255);
+    QTest::newRow("Overwrite") << "Overwrite" << QRect(1080, 1320, 4695, 255);
+    QTest::newRow("AClear") << "AClear" << QRect(1080, 1680, 4695, 255);
+    QTest::newRow("DSpin") << "DSpin" << QRect(120, 2160, 180, 285);
+    QTest::newRow("LabelAFS") << "LabelAFS" << QRect(480, 2520, 2535, 255);
+    QTest::newRow("picStatusBar") << "picStatusBar" << QRect(0, 3015, 7380, 315);
+    QTest::newRow("lblCurSettings") << "lblCurSettings" << QRect(0, 0, 1935, 255);
+    QTest::newRow("lblStatusBar") << "lblStatusBar" << QRect(2040, 0, 4695, 255);
+}
+
+void MainWindowTest::everythingButTheStatusLineKeepsItsDesignedPlace() {
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    const QRect place = m_window->findChild<QWidget*>(name)->geometry();
+    const QRect designed = pixels(twips);
+    QCOMPARE(place.topLeft(), designed.topLeft());
+    QCOMPARE(place.height(), designed.height());
+    QVERIFY2(place.width() == designed.width() || qobject_cast<QCheckBox*>(m_window->findChild<QWidget*>(name)),
+             qPrintable(QStringLiteral("%1 wide, designed %2").arg(place.width()).arg(designed.width())));
+    QCOMPARE(m_window->centralWidget()->size(), pixels({0, 0, 7380, 3330}).size());
+}
+
+void MainWindowTest::aLongMessageIsShownWholeAndTheWindowFollowsIt() {
+    auto* line = find<StatusLine>("lblStatusBar");
+    const QRect designed = line->geometry();
+    const QSize window = m_window->size();
+
+    m_window->setStatus(kLongStatus.toStdString());
+    QCOMPARE(tipText(*line), kLongStatus);
+    const QStringList lines = line->shownLines(line->width());
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines.join(QString()), kLongStatus);
+    for (const QString& shown : lines) {
+        QVERIFY2(line->fontMetrics().horizontalAdvance(shown.trimmed()) <= line->contentsRect().width(),
+                 qPrintable(shown));
+    }
+    QVERIFY(line->contentsRect().height() >= lines.size() * line->fontMetrics().lineSpacing());
+    QCOMPARE(line->width(), designed.width());
+    QTRY_COMPARE(m_window->size(), window + QSize(0, line->height() - designed.height()));
+    QVERIFY(m_window->rect().contains(QRect(line->mapTo(&*m_window, QPoint()), line->size())));
+
+    m_window->setStatus("Ready.");
+    QCOMPARE(line->geometry(), designed);
+    QTRY_COMPARE(m_window->size(), window);
+}
+
+void MainWindowTest::aWiderWindowWidensTheStatusLine() {
+    auto* line = find<StatusLine>("lblStatusBar");
+    const QRect designed = line->geometry();
+    m_window->setStatus(kLongStatus.toStdString());
+    const int narrowHeight = line->height();
+    const int added = 400;
+    m_window->resize(m_window->width() + added, m_window->height());
+    QTRY_COMPARE(line->width(), designed.width() + added);
+    QCOMPARE(line->x(), designed.x());
+    QVERIFY(line->height() < narrowHeight);
+    QCOMPARE(line->shownLines(line->width()).join(QString()), kLongStatus);
+    QTRY_COMPARE(m_window->height(), m_window->minimumSizeHint().height());
+}
+
+void MainWindowTest::onlyAGarbledScanLosesItsMiddle() {
+    auto* line = find<StatusLine>("lblStatusBar");
+    QString garbled = QStringLiteral("Barcode Formating Error.  ");
+    for (int n = 0; garbled.size() < 4000; ++n) {
+        garbled += QString::number(n * 7919 % 10007, 36);
+    }
+    garbled += QStringLiteral(" END");
+    line->setText(garbled); // the window would shorten it first
+    const QStringList lines = line->shownLines(line->width());
+    QCOMPARE(lines.size(), StatusLine::kMaxLines);
+    const QString shown = lines.join(QString());
+    QVERIFY(shown.startsWith(QStringLiteral("Barcode Formating Error.")));
+    QVERIFY(shown.endsWith(QStringLiteral(" END")));
+    QVERIFY(shown.contains(QStringLiteral("\u2026")));
+    QCOMPARE(tipText(*line), garbled);
+}
+
+void MainWindowTest::besideTheWindowStatusAndMessagesGoToStandardError() {
+    MainWindow attended(/*unattended=*/false);
+    attended.show();
+    const QString written = standardErrorOf([&] {
+        attended.setPortText("COM1:9600,N,8,1");
+        attended.setStatus("Reading Barcode-Label.FLANGE\r");
+        QTimer::singleShot(0, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->defaultButton()->click();
+            }
+        });
+        attended.message("File QZT.INI Not Found", quorlan::platform::MessageIcon::Critical);
+    });
+    QCOMPARE(written, QStringLiteral("COM1:9600,N,8,1\n"
+                                     "Reading Barcode-Label.FLANGE\\r\n"
+                                     "Quorlan: File QZT.INI Not Found\n"));
 }
 
 QTEST_MAIN(MainWindowTest)
