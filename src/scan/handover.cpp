@@ -95,6 +95,11 @@ bool LabelHandover::SubmitListLine(HandoverForm form, const Dimensions& dimensio
 }
 
 void LabelHandover::chooseField(const Dimensions& dimensions) {
+    // The blank a reset leaves names no field, as the empty field code at start-up does: the same
+    // scan gets the same field whatever came before it.
+    if (platform::trimBlanks(m_state.FieldCode).empty()) {
+        m_state.FieldCode.clear();
+    }
     const char first = m_state.FieldCode.empty() ? 'P' : m_state.FieldCode.front();
     switch (first) {
     case '&':
@@ -114,7 +119,7 @@ void LabelHandover::chooseField(const Dimensions& dimensions) {
     case 'M':
         m_context.fieldSelector.SelectMachineField(mode::kExplicitField, 0, 0, m_state.FieldCode);
         break;
-    default: // an explicit code the selection does not know, such as a blank
+    default: // an explicit code the selection does not know
         break;
     }
 }

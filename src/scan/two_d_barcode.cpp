@@ -52,11 +52,6 @@ void TwoDProcessor::Process2DBarcode(std::string scan) {
     }
     m_context.view.setStatus("Wait saving g-code.");
     readHeader(headerOf(scan));
-    // The blank a reset leaves names no field, as the empty field code at start-up does: the same
-    // scan gets the same field whether or not another came before it.
-    if (trimBlanks(m_state.FieldCode).empty()) {
-        m_state.FieldCode.clear();
-    }
     const std::string programText = programTextOf(scan);
     if (programText.size() > kLongestUnsavedProgram && !saveProgram(programText)) {
         abandon();

@@ -2,6 +2,8 @@
 #include "scan/label_processor.h"
 #include "scan_harness.h"
 
+#include <gmock/gmock.h>
+
 namespace quorlan::scan {
 namespace {
 
@@ -55,7 +57,7 @@ TEST(ProcessLabel, labelSequences) {
          kName,
          true,
          "Ready.",
-         "#161=FLANGE.CNC;#162= ;#164=1;#165=1;#281=;#171=37;#284=0;#285=;#280=;#168=;#169=;#170=;#282= ;"},
+         "#161=FLANGE.CNC;#162= ;#164=1;#165=1;#281=;#171=9;#284=0;#285=;#280=;#168=;#169=;#170=;#282= ;"},
         {{"%R%", "%23600 400 18 %", "FLANGE"},
          kBarcode,
          true,
@@ -92,6 +94,36 @@ TEST(ProcessLabel, labelSequences) {
             EXPECT_EQ(h.port.written, "ACK\r");
         }
         EXPECT_TRUE(h.exists("SECRET.CSV"));
+    }
+}
+
+// A set that names no field gets the automatic one, whether it is the first scan after start-up
+// (an empty field code) or follows a hand-over (which leaves a blank one).
+TEST(ProcessLabel, setThatNamesNoFieldGetsTheSameLineWhateverCameBefore) {
+    const std::vector<std::string> sets[] = {{"%12PART7", "%22600 400 18"}, {"%22600 400 18", "%12PART7"}};
+    const std::string before[] = {"(start-up)", "FLANGE", "%N%", "Q^X1^Y2^Z3!G71 X1 Y2 Z3\r\nM30"};
+    for (const auto& set : sets) {
+        for (const auto& earlier : before) {
+            testing::ScanHarness h;
+            h.selector.source = kName;
+            if (earlier == "(start-up)") {
+                h.state = LabelState{};
+            } else if (earlier.find('^') != std::string::npos) {
+                h.twoD.Process2DBarcode(earlier);
+            } else {
+                h.processor.ProcessLabel(earlier);
+                h.processor.ProcessLabel("FLANGE"); // hands over what "%N%" fixed
+            }
+            for (const auto& label : set) {
+                h.processor.ProcessLabel(label);
+            }
+            const auto added = h.addedLines();
+            ASSERT_FALSE(added.empty()) << set.front() << " after " << earlier;
+            // Blank or empty list values for what the set leaves unfilled are the reset's, not the field's.
+            EXPECT_THAT(added.back(), ::testing::StartsWith("#161=PART7;#162="));
+            EXPECT_THAT(added.back(), ::testing::HasSubstr(";#171=9;#284=0;#285=;#280=;#168=600;#169=400;#170=18;"))
+                << set.front() << " after " << earlier;
+        }
     }
 }
 
