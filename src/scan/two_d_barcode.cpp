@@ -7,6 +7,9 @@
 #include "platform/text.h"
 #include "scan/two_d_payload.h"
 
+#include <bitset>
+#include <utility>
+
 namespace quorlan::scan {
 
 namespace {
@@ -19,6 +22,80 @@ std::string programTextOf(const std::string& scan) {
 
 std::string headerOf(const std::string& scan) {
     return scan.substr(0, scan.find(kProgramSeparator));
+}
+
+// Where a header item goes, and the indicator it lights (0: none).
+std::pair<std::string*, int> itemTarget(LabelState& state, char letter) {
+    auto& variables = state.Variables;
+    switch (letter) {
+    case 'V':
+        return {&state.ValueV, 0};
+    case 'X':
+        return {&state.DimX, 2};
+    case 'Y':
+        return {&state.DimY, 2};
+    case 'Z':
+        return {&state.DimZ, 2};
+    case 'A':
+        return {&variables[LabelState::A], 3};
+    case 'B':
+        return {&variables[LabelState::B], 3};
+    case 'C':
+        return {&variables[LabelState::C], 3};
+    case 'D':
+        return {&variables[LabelState::D], 3};
+    case 'E':
+        return {&variables[LabelState::E], 4};
+    case 'F':
+        return {&variables[LabelState::F], 4};
+    case 'G':
+        return {&variables[LabelState::G], 4};
+    case 'I':
+        return {&variables[LabelState::I], 4};
+    default: // any other letter stores nothing
+        return {nullptr, 0};
+    }
+}
+
+// Stores the header's items (fields 2 to 14) into the state; returns the indicators they light.
+std::bitset<platform::kPartIndicatorCount> readHeaderItems(LabelState& state, const std::string& header) {
+    std::bitset<platform::kPartIndicatorCount> lit;
+    for (int field = 2; field <= kLastHeaderField; ++field) {
+        const std::string item = headerField(header, field);
+        if (item.empty()) {
+            continue;
+        }
+        const std::string value = trimBlanks(std::string_view(item).substr(1));
+        if (item.front() == 'U') {
+            // A field fixed before, by a field-code label, wins over the header's.
+            if (trimBlanks(state.FieldCode).empty()) {
+                state.FieldCode = value;
+            }
+            continue;
+        }
+        const auto [target, indicator] = itemTarget(state, item.front());
+        if (target != nullptr) {
+            *target = value;
+        }
+        if (indicator != 0) {
+            lit.set(static_cast<std::size_t>(indicator));
+        }
+    }
+    return lit;
+}
+
+// What of a header reaches the work-list line (the program name aside): the field code and the
+// dimensions as they stand once every item is read. V, the variables, unknown letters, a U that a
+// fixed field overrides and an item a later one replaces go nowhere, so they are not looked at.
+std::string lineValuesFault(const LabelState& state, const std::string& header) {
+    LabelState read = state;
+    readHeaderItems(read, header);
+    for (const std::string* value : {&read.FieldCode, &read.DimX, &read.DimY, &read.DimZ}) {
+        if (std::string fault = cnc::lineValueFault(*value); !fault.empty()) {
+            return fault;
+        }
+    }
+    return {};
 }
 
 // A scanner's line end after the list form is no part of its trailer.
@@ -85,10 +162,8 @@ std::optional<std::string> TwoDProcessor::refusal(const std::string& scan) const
     if (const std::string fault = cnc::programNameFault(name); !fault.empty()) {
         return "Program name not accepted (" + fault + "): " + name;
     }
-    for (int field = 2; field <= kLastHeaderField; ++field) {
-        if (const std::string fault = cnc::lineValueFault(headerField(header, field)); !fault.empty()) {
-            return "2D barcode not accepted (" + fault + "): " + header;
-        }
+    if (const std::string fault = lineValuesFault(m_state, header); !fault.empty()) {
+        return "2D barcode not accepted (" + fault + "): " + header;
     }
     const std::string path = trimBlanks(m_context.settings.GCodePath + name);
     if (programTextOf(scan).size() <= kLongestUnsavedProgram && !cnc::holdsProgram(m_context.paths.toLocal(path))) {
@@ -102,58 +177,11 @@ void TwoDProcessor::readHeader(const std::string& header) {
     m_state.Repetitions = "1";
     m_state.ListValue165 = "1";
     m_context.view.setPartIndicator(1, true);
-    for (int field = 2; field <= kLastHeaderField; ++field) {
-        const std::string item = headerField(header, field);
-        if (item.empty()) {
-            continue;
-        }
-        const std::string value = trimBlanks(std::string_view(item).substr(1));
-        if (item.front() == 'U') {
-            // A field fixed before, by a field-code label, wins over the header's.
-            if (trimBlanks(m_state.FieldCode).empty()) {
-                m_state.FieldCode = value;
-            }
-            continue;
-        }
-        const auto [target, indicator] = itemTarget(item.front());
-        if (target != nullptr) {
-            *target = value;
-        }
-        if (indicator != 0) {
+    const auto lit = readHeaderItems(m_state, header);
+    for (int indicator = 0; indicator < platform::kPartIndicatorCount; ++indicator) {
+        if (lit.test(static_cast<std::size_t>(indicator))) {
             m_context.view.setPartIndicator(indicator, true);
         }
-    }
-}
-
-std::pair<std::string*, int> TwoDProcessor::itemTarget(char letter) {
-    auto& variables = m_state.Variables;
-    switch (letter) {
-    case 'V':
-        return {&m_state.ValueV, 0};
-    case 'X':
-        return {&m_state.DimX, 2};
-    case 'Y':
-        return {&m_state.DimY, 2};
-    case 'Z':
-        return {&m_state.DimZ, 2};
-    case 'A':
-        return {&variables[LabelState::A], 3};
-    case 'B':
-        return {&variables[LabelState::B], 3};
-    case 'C':
-        return {&variables[LabelState::C], 3};
-    case 'D':
-        return {&variables[LabelState::D], 3};
-    case 'E':
-        return {&variables[LabelState::E], 4};
-    case 'F':
-        return {&variables[LabelState::F], 4};
-    case 'G':
-        return {&variables[LabelState::G], 4};
-    case 'I':
-        return {&variables[LabelState::I], 4};
-    default: // any other letter stores nothing
-        return {nullptr, 0};
     }
 }
 

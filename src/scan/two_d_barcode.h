@@ -8,7 +8,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace quorlan::scan {
 
@@ -17,17 +16,15 @@ public:
     TwoDProcessor(ScanContext& context, LabelState& state, const FieldCodeTable& fieldCodes,
                   EditorLauncher launchEditor = {});
 
-    // A scan that cannot be used as it stands - an unsafe program name, a value a work-list line
-    // may not carry, no "!" before the program, a program that cannot be saved - is refused with
-    // the reason in the status line: nothing is written and nothing is queued.
+    // A scan that cannot be used as it stands - an unsafe program name, a field code or dimension
+    // the work-list line may not carry, no "!" before the program, a program that cannot be saved -
+    // is refused with the reason in the status line: nothing is written and nothing is queued.
     void Process2DBarcode(std::string scan);
 
 private:
     void loadList(const std::string& scan);
     std::optional<std::string> refusal(const std::string& scan) const;
     void readHeader(const std::string& header);
-    // Where a header item goes, and the indicator it lights (0: none).
-    std::pair<std::string*, int> itemTarget(char letter);
     bool saveProgram(const std::string& programText);
     void abandon();
 

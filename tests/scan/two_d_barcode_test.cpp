@@ -161,6 +161,42 @@ TEST_F(TwoDTest, scansThatCannotBeUsedAreRefusedBeforeAnythingIsTouched) {
     }
 }
 
+// Only the field code and the dimensions reach the line; what goes nowhere is no reason to refuse.
+TEST_F(TwoDTest, onlyValuesThatReachTheLineAreRefusedForWhatTheLineMayNotCarry) {
+    const std::string kSemicolon = "(it holds \";\", which separates the items of a work-list line): ";
+    const struct {
+        std::string before; // a label scanned first
+        std::string header;
+        std::string refusal; // empty: queued
+    } cases[] = {
+        {"", "Q3^V;x^X1^Y2^Z3", ""},
+        {"", "P^A1;2^B\x01^E;^I\t9^X1^Y2^Z3", ""},
+        {"", "P^Q;x^K\r\n^X1^Y2^Z3", ""},
+        {"%N%", "P^U;x^X1^Y2^Z3", ""}, // the field fixed before wins: this U goes nowhere
+        {"", "P^X1;2^X600^Y2^Z3", ""}, // the last X wins
+        {"", "P^U;x^X1^Y2^Z3", "2D barcode not accepted " + kSemicolon + "P^U;x^X1^Y2^Z3"},
+        {"", "P^X600^X6;0", "2D barcode not accepted " + kSemicolon + "P^X600^X6;0"},
+        {"", "P^Y4\x1B", "2D barcode not accepted (it holds the control character \\x1B): P^Y4\x1B"},
+        {"", "P;1^X1", "Program name not accepted " + kSemicolon + "P;1"},
+    };
+    for (const auto& c : cases) {
+        testing::ScanHarness fresh;
+        fresh.view.options[platform::Option::Overwrite] = true;
+        if (!c.before.empty()) {
+            fresh.processor.ProcessLabel(c.before);
+        }
+        fresh.twoD.Process2DBarcode(c.header + "!" + kProgram);
+        const auto lines = fresh.addedLines();
+        EXPECT_EQ(lines.size(), c.refusal.empty() ? 1U : 0U) << c.header;
+        if (c.refusal.empty()) {
+            EXPECT_EQ(fresh.view.status(), "Ready.") << c.header;
+            EXPECT_EQ(fresh.read("PROG/" + headerField(c.header, 1)), kProgram + "\r\n") << c.header;
+        } else {
+            EXPECT_EQ(fresh.view.status(), c.refusal) << c.header;
+        }
+    }
+}
+
 TEST_F(TwoDTest, programThatCannotBeSavedIsReportedAndNotQueued) {
     h.settings.GCodePath = "C:\\NOWHERE\\";
     h.twoD.Process2DBarcode("P^UN^X1^Y2^Z3!" + kProgram);
