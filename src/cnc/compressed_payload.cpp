@@ -17,9 +17,11 @@ namespace {
 
 using platform::Decompressor;
 
-// Why a compressed scan is not used; the status line takes it as it is.
+// Why a compressed scan is not used; the status line takes it as it is. Corrupt: the data is no
+// complete stream by itself.
 struct Refusal {
     std::string reason;
+    bool corrupt = false;
 };
 
 // The library is cleaned up on every way out, a refusal included.
@@ -52,7 +54,7 @@ int expandedLength(const std::string& scan) {
 
 void checkLength(int claimed, long produced) {
     if (produced < 0) {
-        throw Refusal{"it could not be expanded: the data is corrupt, incomplete or longer than it claims"};
+        throw Refusal{"it could not be expanded: the data is corrupt, incomplete or longer than it claims", true};
     }
     if (produced != claimed) {
         throw Refusal{"it claims " + std::to_string(claimed) + " characters but expands to " +
@@ -125,6 +127,33 @@ std::string expandThroughFiles(Decompressor& decompressor, const platform::PathM
     return text;
 }
 
+std::string expandData(Decompressor& decompressor, const platform::PathMapper& paths, const std::string& data,
+                       int claimed) {
+    if (data.size() > kLargestScanLength) {
+        throw Refusal{tooLong("its data is", static_cast<double>(data.size()))};
+    }
+    return claimed > kLargestInMemory ? expandThroughFiles(decompressor, paths, data, claimed)
+                                      : expandInMemory(decompressor, data, claimed);
+}
+
+// Many scanners end each scan with CR, LF or CR LF; compressed data may end with those bytes too.
+// A complete stream is never the beginning of another, so the data is tried without such an
+// ending first (CR LF, then its LF alone, as the data may end with the CR), and the bytes are
+// taken as data only when the shorter data is no complete stream.
+std::string expandWithoutLineEnd(Decompressor& decompressor, const platform::PathMapper& paths, const std::string& data,
+                                 int claimed) {
+    for (std::size_t lineEnd = platform::trailingLineEndLength(data); lineEnd > 0; --lineEnd) {
+        try {
+            return expandData(decompressor, paths, data.substr(0, data.size() - lineEnd), claimed);
+        } catch (const Refusal& refusal) {
+            if (!refusal.corrupt) {
+                throw;
+            }
+        }
+    }
+    return expandData(decompressor, paths, data, claimed);
+}
+
 } // namespace
 
 std::string undoubleBackslashes(std::string_view data) {
@@ -179,11 +208,7 @@ std::string ExpandCompressedScan(const std::string& scan, Decompressor& decompre
         const int claimed = expandedLength(scan);
         Session session(decompressor);
         const std::string data = undoubleBackslashes(scan.size() > kDataStart ? scan.substr(kDataStart) : "");
-        if (data.size() > kLargestScanLength) {
-            throw Refusal{tooLong("its data is", static_cast<double>(data.size()))};
-        }
-        return claimed > kLargestInMemory ? expandThroughFiles(decompressor, paths, data, claimed)
-                                          : expandInMemory(decompressor, data, claimed);
+        return expandWithoutLineEnd(decompressor, paths, data, claimed);
     } catch (const Refusal& refusal) {
         view.setStatus("Compressed scan not used: " + refusal.reason + ".");
         return {};

@@ -38,7 +38,8 @@ std::string doubleBackslashes(std::string_view data);
 // or compressed data longer than a scan's layout can hold.
 std::string buildCompressedScan(std::string_view text);
 
-// The text a compressed scan expands to. A scan that cannot be expanded - corrupt, incomplete,
+// The text a compressed scan expands to; a line end after the compressed data (CR, LF or CR LF,
+// as scanners send) is dropped. A scan that cannot be expanded - corrupt, incomplete,
 // of another length than it claims, longer than the layout can hold, or whose temporary files
 // cannot be written - gives the empty text, and the status line says why.
 std::string ExpandCompressedScan(const std::string& scan, platform::Decompressor& decompressor,

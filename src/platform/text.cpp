@@ -56,6 +56,13 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+std::size_t trailingLineEndLength(std::string_view text) {
+    if (endsWith(text, "\r\n")) {
+        return 2;
+    }
+    return endsWith(text, "\r") || endsWith(text, "\n") ? 1 : 0;
+}
+
 namespace {
 
 bool isDigit(char c) {

@@ -19,6 +19,10 @@ bool contains(std::string_view text, std::string_view part);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 
+// The length of the line end a scanner may put after each scan, CR, LF or CR LF, at the end of
+// text: 2 for CR LF, 1 for a lone CR or LF, else 0.
+std::size_t trailingLineEndLength(std::string_view text);
+
 // The lenient numeric reading: a leading number with "." as decimal point (blanks before it
 // skipped, an optional sign and exponent), whatever follows ignored, 0 when there is none.
 double numericValue(std::string_view text);

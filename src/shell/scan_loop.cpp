@@ -33,11 +33,7 @@ std::size_t leadingTerminatorLength(std::string_view text) {
 }
 
 void dropTerminator(std::string& text) {
-    if (platform::endsWith(text, "\r\n")) {
-        text.resize(text.size() - 2);
-    } else if (!text.empty() && isLineEnd(text.back())) {
-        text.pop_back();
-    }
+    text.resize(text.size() - platform::trailingLineEndLength(text));
 }
 
 } // namespace

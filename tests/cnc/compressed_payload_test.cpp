@@ -65,6 +65,32 @@ TEST_F(CompressedScanTest, bothRoutesGiveBackExactlyTheTextThatWasCompressed) {
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "Koridan" / "Bin" / "Temp.Dat")) << "the file route was taken";
 }
 
+// A text whose compressed data ends with the byte given: such data must not lose its end to the
+// line end that a scanner may put after it.
+std::string programWhoseDataEndsWith(char last, std::size_t length) {
+    // The stream ends with its checksum, whose last byte follows the sum of the text's bytes.
+    std::string text = programOf(length) + ' ';
+    while (buildCompressedScan(text).back() != last) {
+        ++text.back();
+    }
+    return text;
+}
+
+TEST_F(CompressedScanTest, scannersLineEndAfterTheDataIsDroppedAndDataEndingLikeOneIsKept) {
+    const std::string texts[] = {programOf(40), programOf(25000), programWhoseDataEndsWith('\r', 40),
+                                 programWhoseDataEndsWith('\n', 40), programWhoseDataEndsWith('\r', 25000)};
+    for (const std::string& text : texts) {
+        for (const std::string lineEnd : {"", "\r", "\n", "\r\n"}) {
+            view.statusHistory.clear();
+            const std::string context = std::to_string(text.size()) + " characters, ending " +
+                                        std::to_string(static_cast<int>(buildCompressedScan(text).back())) +
+                                        ", line end of " + std::to_string(lineEnd.size());
+            EXPECT_TRUE(expand(buildCompressedScan(text) + lineEnd) == text) << context;
+            EXPECT_TRUE(view.statusHistory.empty()) << context << ": " << view.status();
+        }
+    }
+}
+
 TEST_F(CompressedScanTest, scansThatCannotBeExpandedAreReportedAndGiveNothing) {
     const std::string good = buildCompressedScan(programOf(5000));
     std::string flipped = good;
@@ -79,6 +105,9 @@ TEST_F(CompressedScanTest, scansThatCannotBeExpandedAreReportedAndGiveNothing) {
         {good.substr(0, 11) + "garbage that is no stream", kCorrupt},
         {flipped, kCorrupt},
         {good + "tail", kCorrupt},
+        {good + "\r\r", kCorrupt}, // one line end is dropped, not any number of them
+        {good + "\n\r", kCorrupt},
+        {good.substr(0, 3) + "04999" + good.substr(8) + "\r", "it claims 4999 characters but expands to 5000"},
         {good.substr(0, 3) + "04999" + good.substr(8), "it claims 4999 characters but expands to 5000"},
         {good.substr(0, 3) + "05001" + good.substr(8), "it claims 5001 characters but expands to 5000"},
         {good.substr(0, 3) + "ABCDE" + good.substr(8), "it claims 0 characters but expands to 5000"},

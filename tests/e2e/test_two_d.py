@@ -85,6 +85,18 @@ class TwoDTest(unittest.TestCase):
         self.assertEqual(self.saved(), text.encode("cp1252"))
         self.assertTrue(os.path.exists(s.path("Koridan", "Bin", "Temp.Dat")))
 
+    def test_compressed_scan_followed_by_the_scanners_line_end_is_saved_and_queued(self):
+        s = self.station
+        text = program(40)
+        for count, line_end in enumerate((b"\r", b"\r\n", b"\n"), start=1):
+            if os.path.exists(s.path("PROGS", "PART7")):
+                os.remove(s.path("PROGS", "PART7"))
+            s.scan(compressed(HEADER + "!" + text.rstrip("\r\n")) + line_end, quiet_ticks=4)
+            lines = self.lines(count)
+            self.assertEqual(len(lines), count, f"line end {line_end!r}: {s.stdout_lines[-3:]}")
+            self.check_line(lines[-1])
+            self.assertEqual(self.saved(), text.encode("cp1252"))
+
     def test_unsafe_names_and_corrupt_payloads_write_and_queue_nothing(self):
         s = self.station
         s.write_file("PROGS/PART7", "KEEP ME\r\n")
