@@ -27,7 +27,8 @@ public:
 
     std::string defaultField() override { return defaultFieldCode; }
     fieldsel::MirrorSource mirrorSource() override { return source; }
-    bool DetectMirrorTrigger(const std::string&, const std::string&, std::string& fieldCode) override {
+    bool DetectMirrorTrigger(const std::string&, const std::string& comment, std::string& fieldCode) override {
+        triggerComments.push_back(comment);
         fieldCode = triggerSetsField.value_or(fieldCode);
         return normalAndMirrored;
     }
@@ -42,6 +43,7 @@ public:
     bool normalAndMirrored = false;
     std::map<std::int16_t, std::string> automaticChoice{{0, "S1"}, {1, "A1"}, {8, "T1"}};
     std::vector<Call> calls;
+    std::vector<std::string> triggerComments;
 };
 
 // What reached the control, with the window's state at that moment.

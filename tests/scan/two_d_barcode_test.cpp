@@ -3,6 +3,7 @@
 #include "scan_harness.h"
 
 #include <filesystem>
+#include <gmock/gmock.h>
 
 namespace quorlan::scan {
 namespace {
@@ -94,6 +95,20 @@ TEST_F(TwoDTest, sameScanGivesTheSameLineWhateverCameBefore) {
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[0].substr(0, 40), lines[1].substr(0, 40));
     EXPECT_NE(lines[1].find("#171=9;"), std::string::npos) << lines[1];
+}
+
+// With all three dimensions in the header the program file is not read: the line carries no
+// comment, and the mirror trigger does not look at the comment of the program before.
+TEST_F(TwoDTest, commentOfTheProgramBeforeIsNeitherListedNorLookedAt) {
+    h.selector.source = fieldsel::MirrorSource::Comment;
+    h.twoD.Process2DBarcode("P^X1^Y2!" + kProgram);
+    h.twoD.Process2DBarcode("Q^X1^Y2^Z3!" + kProgram);
+    const auto lines = h.addedLines();
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_THAT(lines[0], ::testing::StartsWith("#161=P;#162=PART SEVEN;"));
+    EXPECT_THAT(lines[1], ::testing::StartsWith("#161=Q;#162=;"));
+    EXPECT_EQ(h.selector.triggerComments, (std::vector<std::string>{"PART SEVEN", ""}));
+    EXPECT_EQ(h.state.LastProgramComment, "");
 }
 
 TEST_F(TwoDTest, fieldFixedByAFieldCodeLabelWinsOverTheHeader) {
