@@ -4,6 +4,7 @@ scanned into the real station: what reaches the control's list is what the job a
 import os
 import subprocess
 import tempfile
+import unicodedata
 import unittest
 
 from station import Station
@@ -16,7 +17,7 @@ BASE_LINE = ("#161=BASE.CNC;#162=;#164=1;#165=1;#281=;#171=8;#284=1;#285=;#280=;
              "#282=;#283=;#223=;#277=;#278=;#279=;")
 
 
-PART7_LINE = ("#161=PART7;#162=;#164=1;#165=1;#281=;#171=7;#284=0;#285=;#280=;#168=600;#169=400;#170=18;"
+PART7_LINE = ("#161=PART7.CNC;#162=;#164=1;#165=1;#281=;#171=7;#284=0;#285=;#280=;#168=600;#169=400;#170=18;"
               "#282=;#283=;#223=;#277=;#278=;#279=;")
 
 
@@ -87,7 +88,7 @@ class LabelMakerTest(unittest.TestCase):
         """A program file of about size bytes and a 2D label of it, as the office prints them."""
         os.makedirs(self.file("progs"))
         text = program(size)
-        self.file(os.path.join("progs", "PART7"), text)
+        self.file(os.path.join("progs", "PART7.CNC"), text)
         job = self.file("job.csv", b"program,field,x,y,z,a,comment\nPART7,N1,600,400,18,5,side panel\n")
         made = label("--job", job, "--form", "2d", "--program-folder", self.file("progs"), *options)
         self.assertEqual(made.returncode, 0, made.stderr)
@@ -97,7 +98,7 @@ class LabelMakerTest(unittest.TestCase):
         text, printed = self.two_d_labels(8000, "--compress", "--output", self.file("part7.png"))
         self.assertIn("1 label on 1 page, every symbol read back", printed)
         lines, _, saved = self.scan_into_station(self.file("part7.png"))
-        self.assertEqual(saved, {"PART7": text})
+        self.assertEqual(saved, {"PART7.CNC": text})
         self.assertEqual(lines, ["AddLine " + PART7_LINE])
 
     def test_a_program_split_over_three_symbols_is_merged_into_one_scan(self):
@@ -106,22 +107,23 @@ class LabelMakerTest(unittest.TestCase):
         # A 2D imager puts the parts in order whatever order they are read in.
         lines, _, saved = self.scan_into_station(self.file("part7-3.png"), self.file("part7.png"),
                                                  self.file("part7-2.png"))
-        self.assertEqual(saved, {"PART7": text})
+        self.assertEqual(saved, {"PART7.CNC": text})
         self.assertEqual(lines, ["AddLine " + PART7_LINE])
 
     def test_program_files_no_label_can_carry_are_refused_and_nothing_is_written(self):
         progs = self.file("progs")
         os.makedirs(progs)
-        for name, data in (("EMPTY", b""), ("BINARY", b"G71 X600\r\n\0N1 G0\r\n"), ("HUGE", program(1_000_000))):
+        for name, data in (("EMPTY.CNC", b""), ("BINARY.CNC", b"G71 X600\r\n\0N1 G0\r\n"),
+                           ("HUGE.CNC", program(1_000_000))):
             self.file(os.path.join("progs", name), data)
         for args, message in [
-            (["--program", "EMPTY"], "--program: %s/EMPTY is empty" % progs),
+            (["--program", "EMPTY"], "--program: %s/EMPTY.CNC is empty" % progs),
             (["--program", "BINARY"], "holds a NUL byte (at byte 11)"),
             (["--program", "HUGE"], "bytes are too many: 16 qr symbols that fit the label hold at most"),
             (["--program", "HUGE", "--compress"], "more than the 32767 a compressed scan can hold"),
-            (["--program", "MISSING"], "%s/MISSING does not exist" % progs),
+            (["--program", "MISSING"], "%s/MISSING.CNC does not exist" % progs),
             (["--job", self.file("job.csv", b"program,x\nHUGE,1\nEMPTY,2\n")],
-             "row 3, column program: %s/EMPTY is empty" % progs),
+             "row 3, column program: %s/EMPTY.CNC is empty" % progs),
         ]:
             with self.subTest(args=args):
                 made = label(*args, "--form", "2d", "--program-folder", progs, "--output", self.file("out.pdf"))
@@ -136,9 +138,15 @@ class LabelMakerTest(unittest.TestCase):
     def test_the_command_sheet_holds_every_command_and_field_code(self):
         made = label("--command-sheet", "--output", self.file("sheet.pdf"))
         self.assertEqual(made.returncode, 0, made.stderr)
+        text = subprocess.run(["pdftotext", "-layout", self.file("sheet.pdf"), "-"], check=True, capture_output=True,
+                              text=True).stdout
+        text = unicodedata.normalize("NFKC", text)  # the page's ligatures as letters
+        for words in ("Quorlan: commands and field codes", "Commands", "What a field code means on the machine table",
+                      "right end, mirrored", "#171=36"):
+            self.assertIn(words, text)
         subprocess.run(["pdftoppm", "-r", "150", "-png", self.file("sheet.pdf"), self.file("page")], check=True)
         pages = sorted(name for name in os.listdir(self.dir) if name.startswith("page"))
-        self.assertEqual(len(pages), 2)
+        self.assertEqual(len(pages), 1)
         with Station() as station:  # the scanner emulator needs a line to write to, nothing more
             station.start()
             result = subprocess.run([SCAN, "--device", station.scanner_end, "--expect", "none", "--gap", "0",

@@ -72,7 +72,7 @@ TEST_F(TwoDLabelTest, theStationSavesTheProgramAsItWasAndQueuesTheHeader) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(symbols::nameOf(c.symbology)) + (c.compress ? " compressed" : " plain"));
         const std::string file = program(c.programSize);
-        writeProgram("PART7", file);
+        writeProgram("PART7.CNC", file);
         const Plan planned =
             plan("program,field,x,y,z,a,comment\nPART7,N1,600,400,18,5,side panel\n", c.symbology, c.compress);
         ASSERT_EQ(planned.faults, std::vector<std::string>{});
@@ -85,20 +85,20 @@ TEST_F(TwoDLabelTest, theStationSavesTheProgramAsItWasAndQueuesTheHeader) {
         const std::string scan =
             c.compress ? cnc::ExpandCompressedScan(scans[0], zlib, station.paths, station.view) : scans[0];
         station.twoD.Process2DBarcode(scan);
-        EXPECT_EQ(station.read("PROG/PART7"), file);
+        EXPECT_EQ(station.read("PROG/PART7.CNC"), file);
         ASSERT_EQ(station.addedLines().size(), 1u);
         const std::string line = station.addedLines()[0];
-        EXPECT_TRUE(line.starts_with("#161=PART7;")) << line;
+        EXPECT_TRUE(line.starts_with("#161=PART7.CNC;")) << line;
         EXPECT_NE(line.find(";#168=600;#169=400;#170=18;"), std::string::npos) << line;
     }
 }
 
 TEST_F(TwoDLabelTest, faultsNameRowAndColumn) {
-    writeProgram("PART7", program(200));
-    writeProgram("EMPTY", "");
-    writeProgram("SHORT", "G71 X1\r\n");
-    writeProgram("BINARY", "G71 X600\r\n\0N1 G0"s);
-    writeProgram("HUGE", program(1'000'000));
+    writeProgram("PART7.CNC", program(200));
+    writeProgram("EMPTY.CNC", "");
+    writeProgram("SHORT.CNC", "G71 X1\r\n");
+    writeProgram("BINARY.CNC", "G71 X600\r\n\0N1 G0"s);
+    writeProgram("HUGE.CNC", program(1'000'000));
     const struct {
         std::string row;
         std::string fault;
@@ -109,9 +109,9 @@ TEST_F(TwoDLabelTest, faultsNameRowAndColumn) {
         {"PART7,N,600,999", "row 2, column repetitions: a 2D label queues its part once"},
         {"..\\PART7,N,600,", "row 2, column program: it leads out of the program folder"},
         {"MISSING,N,600,",
-         "row 2, column program: " + folder.filePath(QStringLiteral("MISSING")).toStdString() + " does not exist"},
+         "row 2, column program: " + folder.filePath(QStringLiteral("MISSING.CNC")).toStdString() + " does not exist"},
         {"EMPTY,N,600,",
-         "row 2, column program: " + folder.filePath(QStringLiteral("EMPTY")).toStdString() + " is empty"},
+         "row 2, column program: " + folder.filePath(QStringLiteral("EMPTY.CNC")).toStdString() + " is empty"},
         {"SHORT,N,600,", "the program text is not accepted: it is 6 characters long"},
         {"BINARY,N,600,", "holds a NUL byte (at byte 11)"},
     };
@@ -132,12 +132,46 @@ TEST_F(TwoDLabelTest, faultsNameRowAndColumn) {
 
 TEST_F(TwoDLabelTest, aUtf8ProgramGoesAsItIsWithANote) {
     const std::string utf8 = "G71 X600\r\n(\xC3\x98 PLATE)\r\n";
-    writeProgram("PART7", utf8);
+    writeProgram("PART7.CNC", utf8);
     const Plan planned = plan("program\nPART7\n");
     ASSERT_EQ(planned.faults, std::vector<std::string>{});
     ASSERT_EQ(planned.notes.size(), 1u);
     EXPECT_NE(planned.notes[0].find("looks like UTF-8"), std::string::npos);
     EXPECT_TRUE(planned.labels.at(0).payload.ends_with("!" + scan::programTextOfFile(utf8)));
+}
+
+// A job names its programs as part labels do, so the 2D form finds the file the station would read
+// for the same row, and its header names that file, so the station saves and queues what the part
+// labels would queue.
+TEST_F(TwoDLabelTest, programFilesAreFoundAsTheStationFindsThem) {
+    writeProgram("FLANGE.CNC", program(200));
+    writeProgram("side.cnc", program(300));
+    writeProgram("PART7.cnc", program(400));
+    writeProgram("PLAIN", program(500));
+    const struct {
+        const char* row;
+        const char* file;   // read; empty: refused
+        const char* header; // the program the 2D scan names
+    } cases[] = {
+        {"FLANGE", "FLANGE.CNC", "FLANGE.CNC"},
+        {"Side", "side.cnc", "Side.CNC"},
+        {"PART7.cnc", "PART7.cnc", "PART7.cnc"},
+        {"PLAIN", "", ""},
+    };
+    for (const auto& c : cases) {
+        const Plan planned = plan("program\n" + std::string(c.row) + "\n");
+        if (*c.file == '\0') {
+            ASSERT_EQ(planned.faults.size(), 1u) << c.row;
+            EXPECT_NE(planned.faults[0].find("PLAIN.CNC does not exist"), std::string::npos) << planned.faults[0];
+            continue;
+        }
+        ASSERT_EQ(planned.faults, std::vector<std::string>{}) << c.row;
+        const std::string& payload = planned.labels.at(0).payload;
+        EXPECT_TRUE(payload.starts_with(std::string(c.header) + "^!")) << payload.substr(0, 20);
+        QFile file(folder.filePath(QString::fromLatin1(c.file)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(payload.ends_with(scan::programTextOfFile(file.readAll().toStdString()))) << c.row;
+    }
 }
 
 } // namespace

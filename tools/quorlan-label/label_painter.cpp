@@ -11,6 +11,11 @@ namespace {
 constexpr double kTextPoints = 7;
 constexpr int kTextLines = 2;
 
+// The caption, and the note when there is one.
+int textLinesOf(const PrintLabel& label) {
+    return label.note.isEmpty() ? 1 : kTextLines;
+}
+
 } // namespace
 
 LabelPainter::LabelPainter(const Layout& layout) : m_layout(layout), m_font(QStringLiteral("DejaVu Sans Mono")) {
@@ -20,7 +25,7 @@ LabelPainter::LabelPainter(const Layout& layout) : m_layout(layout), m_font(QStr
 }
 
 Placement LabelPainter::place(const PrintLabel& label) const {
-    return placeSymbol(label.symbol, m_layout, kTextLines * m_lineHeight);
+    return placeSymbol(label.symbol, m_layout, textLinesOf(label) * m_lineHeight);
 }
 
 bool LabelPainter::fits(const symbols::Symbol& symbol) const {
@@ -40,10 +45,16 @@ void LabelPainter::paint(QPainter& painter, const Rect& cell, const PrintLabel& 
     painter.setPen(Qt::black);
     const QFontMetrics metrics(m_font, painter.device());
     const QRect text(cell.x + placement.text.x, cell.y + placement.text.y, placement.text.width, m_lineHeight);
-    for (const auto& [line, offset] : {std::pair{label.caption, 0}, std::pair{label.note, m_lineHeight}}) {
-        painter.drawText(text.translated(0, offset), Qt::AlignHCenter | Qt::AlignTop,
-                         metrics.elidedText(line, Qt::ElideMiddle, text.width()));
-    }
+    painter.drawText(text, Qt::AlignHCenter | Qt::AlignTop,
+                     metrics.elidedText(label.caption, Qt::ElideMiddle, text.width()));
+    painter.drawText(text.translated(0, m_lineHeight), Qt::AlignHCenter | Qt::AlignTop,
+                     shownNote(label, placement, painter.device()));
+}
+
+QString LabelPainter::shownNote(const PrintLabel& label, const Placement& placement, QPaintDevice* device) const {
+    // A note leads with what must stay readable (the set number, what the part is), so only its
+    // end gives way.
+    return QFontMetrics(m_font, device).elidedText(label.note, Qt::ElideRight, placement.text.width);
 }
 
 void LabelPainter::paintSymbol(QPainter& painter, int x, int y, const symbols::Symbol& symbol,

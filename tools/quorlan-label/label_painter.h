@@ -9,6 +9,7 @@
 #include <QString>
 
 class QImage;
+class QPaintDevice;
 class QPainter;
 
 namespace quorlan::label_tool {
@@ -16,7 +17,7 @@ namespace quorlan::label_tool {
 struct PrintLabel {
     symbols::Symbol symbol;
     QString caption; // what the symbol says, or what it is for a 2D symbol
-    QString note;    // what the label is for: the program and its part, a comment, "2/3"
+    QString note;    // what the label is for, most important first: "1/3 program", the program, a comment
     int line = 0;    // the job row it comes from; 0 from the command line
 };
 
@@ -30,6 +31,8 @@ public:
     void paint(QPainter& painter, const Rect& cell, const PrintLabel& label, const Placement& placement) const;
     // The label alone, as a page would show it.
     QImage render(const PrintLabel& label, const Placement& placement) const;
+    // The note as the label shows it, on device (a page, an image).
+    QString shownNote(const PrintLabel& label, const Placement& placement, QPaintDevice* device) const;
 
 private:
     void paintSymbol(QPainter& painter, int x, int y, const symbols::Symbol& symbol, const Placement& placement) const;

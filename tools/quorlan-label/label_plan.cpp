@@ -8,6 +8,8 @@
 
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace quorlan::label_tool {
@@ -80,6 +82,7 @@ scan::PartValues partValues(const JobRow& row, const RowReader& value) {
     return values;
 }
 
+// The station reads variables but puts none into the line: their labels must not look needed.
 QString partNote(char part) {
     switch (part) {
     case '1':
@@ -87,9 +90,9 @@ QString partNote(char part) {
     case '2':
         return QStringLiteral("dimensions");
     case '3':
-        return QStringLiteral("variables A-D");
+        return QStringLiteral("vars A-D, not sent to the control");
     default:
-        return QStringLiteral("variables E-I");
+        return QStringLiteral("vars E-I, not sent to the control");
     }
 }
 
@@ -99,16 +102,24 @@ void planParts(const JobRow& row, const RowReader& value, Plan& plan) {
     const QString program = shown(scan::withProgramExtension(values.program));
     const QString comment = shown(value("comment"));
     for (std::size_t n = 0; n < labels.size(); ++n) {
-        const QString count = QString::number(n + 1) + QLatin1Char('/') + QString::number(labels.size());
+        // The set number first: it is what tells the operator whether a label is missing.
+        const QString which = values.repeated
+                                  ? QStringLiteral("999 times:")
+                                  : QString::number(n + 1) + QLatin1Char('/') + QString::number(labels.size());
         plan.labels.push_back({labels[n],
                                symbols::Symbology::Code128,
                                {},
-                               joinedNote({program, partNote(labels[n][1]),
-                                           values.repeated ? QStringLiteral("999 times") : count, comment}),
+                               joinedNote({which + QLatin1Char(' ') + partNote(labels[n][1]), program, comment}),
                                row.line,
                                {},
                                {}});
     }
+}
+
+// Whether the row gives a value that the station reads but writes into no line.
+bool givesVariables(const JobRow& row) {
+    const auto given = [&row](const char* column) { return !platform::trimBlanks(row.value(column)).empty(); };
+    return given("v") || std::any_of(std::begin(kVariableColumns), std::end(kVariableColumns), given);
 }
 
 void planPlain(const JobRow& row, const RowReader& value, Plan& plan) {
@@ -204,6 +215,10 @@ Plan planJob(const std::vector<JobRow>& rows, LabelForm form, bool utf8, const T
     if (rows.empty()) {
         plan.faults.push_back("the job has no rows");
     }
+    if (form != LabelForm::Plain && std::any_of(rows.begin(), rows.end(), givesVariables)) {
+        plan.notes.push_back("columns v and a to i: the station reads these values, but writes none of them into "
+                             "the work-list line, so the control never gets them");
+    }
     return plan;
 }
 
@@ -225,7 +240,7 @@ Plan planListLabel(const std::string& listName, bool utf8) {
 
 Plan planCommandSheet() {
     static const char* const kWhat[] = {"start the work list", "hold the work list", "end the work list",
-                                        "drop a part set, else clear the list", "setpoint"};
+                                        "clear set or list", "setpoint"};
     Plan plan;
     for (std::size_t n = 0; n < scan::kCommandLabels.size(); ++n) {
         plan.labels.push_back({std::string(scan::kCommandLabels[n]),

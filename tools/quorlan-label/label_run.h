@@ -32,4 +32,10 @@ struct PrintResult {
 // Throws OutputError when the pages cannot be written, LayoutError for a cell that fits no page.
 PrintResult printLabels(const std::vector<PlannedLabel>& planned, const PrintSettings& settings);
 
+// Each label placed by the painter and, with verify, read back; what fails goes to faults.
+std::vector<PlacedLabel> placeAndVerify(const std::vector<PrintLabel>& labels, const LabelPainter& painter, bool verify,
+                                        std::vector<std::string>& faults);
+// The pages written to the settings' output; throws OutputError.
+PrintResult writeAll(const PrintSettings& settings, const PageSet& pages, std::size_t labels);
+
 } // namespace quorlan::label_tool

@@ -1,4 +1,5 @@
 // quorlan-label: prints the labels the station reads, each symbol verified by a real decoder.
+#include "command_sheet.h"
 #include "job_file.h"
 #include "label_plan.h"
 #include "label_run.h"
@@ -78,7 +79,9 @@ int run(const Options& options) {
                                  options.verify,
                                  QString::fromStdString(options.output),
                                  *format};
-    const PrintResult printed = printLabels(plan.labels, settings);
+    // On A4 the command sheet is a page of its own make; for a label printer it is single labels.
+    const PrintResult printed =
+        options.commandSheet && !options.labelSize ? printCommandSheet(settings) : printLabels(plan.labels, settings);
     if (!printed.faults.empty()) {
         return refuse(source, printed.faults);
     }

@@ -127,6 +127,10 @@ std::optional<std::string> complete(const Options& options) {
     if (options.form == LabelForm::TwoD && (options.listName || options.commandSheet)) {
         return "--form 2d prints programs from --job or --program";
     }
+    if (options.commandSheet && options.cell) {
+        return "--cell is for job sheets; the command sheet has a layout of its own (--label-size makes single "
+               "labels of it)";
+    }
     if (options.labelSize && options.cell) {
         return "give --label-size for single labels or --cell for A4 sheets, not both";
     }
@@ -194,8 +198,9 @@ What to print:
   --job FILE        a CSV job file, one part per row (see below)
   --program NAME    one part; give its other values with the column options below
   --list NAME       the label that loads the list file NAME.LST
-  --command-sheet   every command label (START, STOP, END, CLEAR, SETPOINT) and the 36
-                    field-code labels, for the wall beside the scanner
+  --command-sheet   one A4 page for the wall beside the scanner: every command label (START,
+                    STOP, END, CLEAR, SETPOINT), the 36 field-code labels in a table of the
+                    machine table's places, and a key of what the codes mean there
   --form FORM       parts (default): the set of part labels the station collects (program with
                     field code, dimensions, variables A-D, variables E-I, numbered and counted);
                     plain: the program name alone, its field chosen by the station;
@@ -216,7 +221,8 @@ Column options, for --program (the columns of a job file):
   --field CODE      one of the 36 field codes (N, M, S, A, T, R, alone or followed by 1, /, 1/,
                     /0 or /1); empty: the station chooses
   --x N, --y N, --z N   dimensions; those left out are read from the program file
-  --v VALUE, --a VALUE ... --g VALUE, --i VALUE   the V value and variables A to G and I
+  --v VALUE, --a VALUE ... --g VALUE, --i VALUE   the V value and variables A to G and I;
+                    the station reads them but sends none of them to the control
   --comment TEXT    printed under the label's symbol
   --repetitions N   1 (default) or 999 (a repeated part: the program label alone)
 

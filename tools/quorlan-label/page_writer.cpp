@@ -20,17 +20,8 @@ std::string text(const QString& string) {
     return string.toStdString();
 }
 
-// The labels of one page, painted on whatever device.
-void paintPage(QPainter& painter, const Layout& layout, const LabelPainter& labelPainter,
-               const std::vector<PlacedLabel>& labels, int page) {
-    const auto perPage = static_cast<std::size_t>(layout.labelsPerPage());
-    for (std::size_t n = static_cast<std::size_t>(page) * perPage; n < labels.size() && n < (page + 1) * perPage; ++n) {
-        labelPainter.paint(painter, layout.cell(n), labels[n].label, labels[n].placement);
-    }
-}
-
-void writePdf(QIODevice& device, const Layout& layout, const LabelPainter& labelPainter,
-              const std::vector<PlacedLabel>& labels) {
+void writePdf(QIODevice& device, const PageSet& pages) {
+    const Layout& layout = pages.layout;
     QPdfWriter writer(&device);
     writer.setResolution(layout.dpi());
     writer.setPageSize(
@@ -39,16 +30,16 @@ void writePdf(QIODevice& device, const Layout& layout, const LabelPainter& label
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setCreator(QStringLiteral("quorlan-label"));
     QPainter painter(&writer);
-    for (int page = 0; page < layout.pagesFor(labels.size()); ++page) {
+    for (int page = 0; page < pages.count; ++page) {
         if (page > 0) {
             writer.newPage();
         }
-        paintPage(painter, layout, labelPainter, labels, page);
+        pages.paint(painter, page);
     }
 }
 
-bool writeImage(QIODevice& device, const Layout& layout, const LabelPainter& labelPainter,
-                const std::vector<PlacedLabel>& labels, int page) {
+bool writeImage(QIODevice& device, const PageSet& pages, int page) {
+    const Layout& layout = pages.layout;
     QImage image(layout.pageWidth(), layout.pageHeight(), QImage::Format_Grayscale8);
     const int dotsPerMetre = static_cast<int>(layout.dpi() / kMetresPerInch);
     image.setDotsPerMeterX(dotsPerMetre);
@@ -56,13 +47,13 @@ bool writeImage(QIODevice& device, const Layout& layout, const LabelPainter& lab
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        paintPage(painter, layout, labelPainter, labels, page);
+        pages.paint(painter, page);
     }
     return image.save(&device, "PNG");
 }
 
-void writeSvg(QIODevice& device, const Layout& layout, const LabelPainter& labelPainter,
-              const std::vector<PlacedLabel>& labels, int page) {
+void writeSvg(QIODevice& device, const PageSet& pages, int page) {
+    const Layout& layout = pages.layout;
     QSvgGenerator generator;
     generator.setOutputDevice(&device);
     generator.setResolution(layout.dpi());
@@ -71,7 +62,7 @@ void writeSvg(QIODevice& device, const Layout& layout, const LabelPainter& label
     generator.setTitle(QStringLiteral("Quorlan labels"));
     QPainter painter(&generator);
     painter.fillRect(0, 0, layout.pageWidth(), layout.pageHeight(), Qt::white);
-    paintPage(painter, layout, labelPainter, labels, page);
+    pages.paint(painter, page);
 }
 
 } // namespace
@@ -114,9 +105,8 @@ void checkWritable(const QString& path) {
     }
 }
 
-void writePages(const QString& path, PageFormat format, const Layout& layout, const LabelPainter& labelPainter,
-                const std::vector<PlacedLabel>& labels) {
-    const QStringList files = pageFiles(path, format, layout.pagesFor(labels.size()));
+void writePages(const QString& path, PageFormat format, const PageSet& pages) {
+    const QStringList files = pageFiles(path, format, pages.count);
     std::vector<std::unique_ptr<QSaveFile>> saves;
     for (int page = 0; page < files.size(); ++page) {
         auto& save = saves.emplace_back(std::make_unique<QSaveFile>(files[page]));
@@ -126,13 +116,13 @@ void writePages(const QString& path, PageFormat format, const Layout& layout, co
         bool written = true;
         switch (format) {
         case PageFormat::Pdf:
-            writePdf(*save, layout, labelPainter, labels);
+            writePdf(*save, pages);
             break;
         case PageFormat::Png:
-            written = writeImage(*save, layout, labelPainter, labels, page);
+            written = writeImage(*save, pages, page);
             break;
         case PageFormat::Svg:
-            writeSvg(*save, layout, labelPainter, labels, page);
+            writeSvg(*save, pages, page);
             break;
         }
         if (!written || save->error() != QFileDevice::NoError) {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -28,6 +29,13 @@ struct PlacedLabel {
     Placement placement;
 };
 
+// The pages to write: count pages of the layout's page size, each drawn by paint.
+struct PageSet {
+    const Layout& layout;
+    int count = 0;
+    std::function<void(QPainter& painter, int page)> paint;
+};
+
 // The files that pages of this many go to.
 QStringList pageFiles(const QString& path, PageFormat format, int pages);
 
@@ -35,7 +43,6 @@ QStringList pageFiles(const QString& path, PageFormat format, int pages);
 void checkWritable(const QString& path);
 
 // Throws OutputError; nothing is left of a failed write.
-void writePages(const QString& path, PageFormat format, const Layout& layout, const LabelPainter& painter,
-                const std::vector<PlacedLabel>& labels);
+void writePages(const QString& path, PageFormat format, const PageSet& pages);
 
 } // namespace quorlan::label_tool

@@ -3,15 +3,20 @@
 #include "cnc/compressed_payload.h"
 #include "cnc/program_file.h"
 #include "label_plan.h"
+#include "platform/path_mapper.h"
 #include "platform/qt/cp1252.h"
 #include "platform/text.h"
 #include "scan/label_builder.h"
+#include "scan/program_name.h"
 #include "scan/two_d_payload.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace quorlan::label_tool {
@@ -61,25 +66,30 @@ std::string lowerFirst(std::string message) {
 
 // The program file's bytes. A NUL is no character of a program: such a file is binary, or text
 // saved as UTF-16, and the control would not run what the station saved from it.
-std::string readProgramFile(const JobRow& row, const QString& path, std::vector<std::string>& notes) {
-    const auto refuse = [&](const std::string& why) { throw JobError(row.line, "program", text(path) + " " + why); };
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        refuse("does not exist: a 2D label carries the program file of that name from the program folder "
-               "(--program-folder)");
+std::string readProgramFile(const JobRow& row, const std::string& path, std::vector<std::string>& notes) {
+    const std::string shownPath = text(QString::fromLocal8Bit(path.c_str()));
+    const auto refuse = [&](const std::string& why) { throw JobError(row.line, "program", shownPath + " " + why); };
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        refuse("does not exist: a 2D label carries the program file that the station reads for the program, "
+               "NAME.CNC for NAME, from the program folder (--program-folder)");
     }
-    if (!info.isFile()) {
+    if (!std::filesystem::is_regular_file(status)) {
         refuse("is no file");
     }
-    if (info.size() > kLargestProgramFile) {
-        refuse("is " + std::to_string(info.size()) + " bytes; no 2D label holds more than a few tens of kilobytes");
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > kLargestProgramFile) {
+        refuse("is " + std::to_string(size) + " bytes; no 2D label holds more than a few tens of kilobytes");
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        refuse("cannot be read: " + text(file.errorString()));
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        refuse("cannot be read: " + std::string(std::strerror(errno)));
     }
-    const QByteArray read = file.readAll();
-    const std::string bytes(read.constData(), static_cast<std::size_t>(read.size()));
+    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad()) {
+        refuse("cannot be read");
+    }
     if (bytes.empty()) {
         refuse("is empty");
     }
@@ -90,20 +100,21 @@ std::string readProgramFile(const JobRow& row, const QString& path, std::vector<
     const bool highBytes = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
     if (highBytes && isUtf8(bytes)) {
         notes.push_back(JobError(row.line, "program",
-                                 text(path) + " looks like UTF-8 text; the station saves its bytes as they are "
-                                              "and reads them as Windows-1252")
+                                 shownPath + " looks like UTF-8 text; the station saves its bytes as they are "
+                                             "and reads them as Windows-1252")
                             .what());
     }
     return bytes;
 }
 
-std::string payloadOf(const JobRow& row, const QString& path, const std::string& program,
+std::string payloadOf(const JobRow& row, const std::string& path, const std::string& program,
                       const std::vector<scan::HeaderItem>& items, const std::string& programText, bool compress) {
     try {
         const std::string plain = scan::buildTwoDScan(program, items, programText, false);
         return compress ? cnc::buildCompressedScan(plain) : plain;
     } catch (const std::invalid_argument& refused) {
-        throw JobError(row.line, "program", text(path) + ": " + lowerFirst(refused.what()));
+        throw JobError(row.line, "program",
+                       text(QString::fromLocal8Bit(path.c_str())) + ": " + lowerFirst(refused.what()));
     }
 }
 
@@ -111,7 +122,8 @@ std::string payloadOf(const JobRow& row, const QString& path, const std::string&
 
 PlannedLabel planTwoDLabel(const JobRow& row, const ColumnReader& value, const TwoDSettings& settings,
                            std::vector<std::string>& notes) {
-    const std::string program = value("program");
+    // The program the part labels of the same row would queue: FLANGE is FLANGE.CNC.
+    const std::string program = scan::withProgramExtension(value("program"));
     refuseIf(row, "program", cnc::programNameFault(program));
     refuseIf(row, "program", scan::headerValueFault(program));
     const std::string repetitions = platform::trimBlanks(row.value("repetitions"));
@@ -120,7 +132,9 @@ PlannedLabel planTwoDLabel(const JobRow& row, const ColumnReader& value, const T
                        "a 2D label queues its part once; print the part labels (--form parts) for 999");
     }
     const std::vector<scan::HeaderItem> items = headerItems(row, value);
-    const QString path = QDir(settings.programFolder).filePath(platform::fromCp1252(program));
+    // Found as the station finds a program: its bytes as the file name, letter case ignored.
+    const std::string folder = QFile::encodeName(settings.programFolder).toStdString();
+    const std::string path = platform::PathMapper().toLocal(folder + "/" + program);
     const std::string programText = scan::programTextOfFile(readProgramFile(row, path, notes));
     PlannedLabel label;
     label.payload = payloadOf(row, path, program, items, programText, settings.compress);
