@@ -1,6 +1,7 @@
 """The Debian package as an installer gets it: built with CPack, unpacked into a temporary root,
 its files, its desktop entry and its dependencies checked, and its programs run."""
 
+import gzip
 import os
 import re
 import shutil
@@ -66,6 +67,21 @@ class PackageTest(unittest.TestCase):
             self.assertFalse(name.endswith("-dev"), name)
             known = subprocess.run(["dpkg-query", "-W", name], capture_output=True)
             self.assertEqual(known.returncode, 0, f"{name} is not a Debian package installed here")
+
+    def test_copyright_changelog_and_maintainer_are_as_debian_wants_them(self):
+        maintainer = self.field("Maintainer")
+        self.assertRegex(maintainer, r"^[^<>@]+ <[^<>@\s]+@[^<>@\s]+\.[a-z]+>$")
+        with open(self.installed("share", "doc", "quorlan", "copyright")) as f:
+            copyright = f.read()
+        self.assertTrue(copyright.startswith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/"))
+        self.assertRegex(copyright, r"(?m)^Files: \*\nCopyright: \d{4} .+\nLicense: \S+")
+        with gzip.open(self.installed("share", "doc", "quorlan", "changelog.gz"), "rt") as f:
+            changelog = f.read().splitlines()
+        self.assertRegex(changelog[0], rf"^quorlan \({re.escape(VERSION)}\) \w+; urgency=\w+$")
+        trailer = [line for line in changelog if line.startswith(" -- ")]
+        self.assertEqual(len(trailer), 1, changelog)
+        self.assertRegex(trailer[0], rf"^ -- {re.escape(maintainer)}  \w{{3}}, \d\d \w{{3}} \d{{4}} [\d:]{{8}} \+0000$")
+        self.assertIn("socat", [item.strip() for item in self.field("Recommends").split(",")])
 
     def test_unpacked_programs_run_on_the_systems_libraries(self):
         for program in ("quorlan", "quorlan-scan", "quorlan-label", "cnc-sim"):
