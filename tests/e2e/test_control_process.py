@@ -4,15 +4,18 @@ report what failed within a bounded time, never acknowledge a label whose line d
 running, and put the next label's line into the list once the control is back."""
 
 import os
+import shutil
 import socket
 import struct
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from station import Control, Station  # noqa: E402
+from station import CNC_SIM, Control, Station  # noqa: E402
 
 FLANGE = "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n"
 BASE = "G71 X300 Y200 Z10\r\n(BASE)\r\nM30\r\n"
@@ -60,6 +63,52 @@ class KilledAndRestartedTest(unittest.TestCase):
             tail = s.journal_lines()[-4:]
             self.assertEqual(tail[:3], ["CreateObject Koridan.ExeList", "Visible True", "Clear"])
             self.assertIsNone(s.process.poll())
+
+
+class WindowTest(unittest.TestCase):
+    """cnc-sim on a real X server: the Work List window is on the screen from the start, before any
+    station has connected, and not with --unattended."""
+
+    def setUp(self):
+        self.xdotool = shutil.which("xdotool")
+        xvfb = shutil.which("Xvfb")
+        if not self.xdotool or not xvfb:
+            self.skipTest("Xvfb or xdotool is not installed (Debian packages xvfb, xdotool)")
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
+                                        "1280x800x24"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as number:
+            self.display = ":" + number.readline().strip()
+        self.folder = tempfile.mkdtemp(prefix="quorlan-cnc-window-")
+
+    def tearDown(self):
+        self.server.terminate()
+        self.server.wait(10)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def work_list_windows(self):
+        env = dict(os.environ, DISPLAY=self.display)
+        result = subprocess.run([self.xdotool, "search", "--onlyvisible", "--name", "^Work List$"], env=env,
+                                capture_output=True, text=True, timeout=10)
+        return result.stdout.split()
+
+    def test_the_work_list_window_shows_from_the_start_unless_unattended(self):
+        for extra, shown in (([], True), (["--unattended"], False)):
+            env = dict(os.environ, DISPLAY=self.display)
+            env.pop("QT_QPA_PLATFORM", None)
+            socket_path = os.path.join(self.folder, f"cnc{len(extra)}.sock")
+            control = subprocess.Popen([CNC_SIM, *extra, "--listen", socket_path], env=env,
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            try:
+                self.assertIn("serving", control.stdout.readline())
+                deadline = time.monotonic() + (10 if shown else 2)
+                while not self.work_list_windows() and time.monotonic() < deadline:
+                    time.sleep(0.2)
+                self.assertEqual(bool(self.work_list_windows()), shown, extra)
+            finally:
+                control.kill()
+                control.wait()
 
 
 class ControlProxy:

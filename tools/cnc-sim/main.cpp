@@ -27,8 +27,9 @@ void print(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// Before QApplication exists: nobody to show a window to means Qt's offscreen platform.
-void chooseOffscreenWhenHeadless(int argc, char* argv[]) {
+// Before QApplication exists: nobody to show a window to means Qt's offscreen platform. True when
+// the control runs without its window.
+bool chooseOffscreenWhenHeadless(int argc, char* argv[]) {
     bool unattended = false;
     for (int i = 1; i < argc; ++i) {
         unattended = unattended || qstrcmp(argv[i], "--unattended") == 0;
@@ -36,7 +37,9 @@ void chooseOffscreenWhenHeadless(int argc, char* argv[]) {
     const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (unattended || (noDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        return true;
     }
+    return false;
 }
 
 struct Options {
@@ -92,7 +95,7 @@ std::variant<Options, int> readOptions(const QApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    chooseOffscreenWhenHeadless(argc, argv);
+    const bool withoutWindow = chooseOffscreenWhenHeadless(argc, argv);
     const platform::RuntimeFolder runtime = platform::settleRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("cnc-sim"));
@@ -129,5 +132,10 @@ int main(int argc, char* argv[]) {
     }
     print(stdout, QStringLiteral("cnc-sim: serving the CNC control on %1; start the station with --cnc local:%2")
                       .arg(server.socketPath(), options.listen));
+    // As the control itself does, its list is on screen from the start, not only once a station
+    // has made it visible.
+    if (!withoutWindow) {
+        simulator.showList();
+    }
     return QApplication::exec();
 }
