@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -37,6 +38,7 @@ public:
     }
 
     QString socket() const { return m_folder.filePath(QStringLiteral("cnc.sock")); }
+    std::string file(const QString& name) const { return m_folder.filePath(name).toStdString(); }
 
     std::unique_ptr<cnc::RemoteControl> remote;
 
@@ -80,6 +82,37 @@ void addLineToCncSim(benchmark::State& state) {
     }
 }
 BENCHMARK(addLineToCncSim)->Unit(benchmark::kMicrosecond);
+
+// A line added while the list already holds 10, 1,000 or 10,000 rows, with cnc-sim's Work List
+// window shown: a call must not cost more for a longer list. The line is deleted again, untimed.
+void addLineToCncSimWithRows(benchmark::State& state) {
+    ServedControl control;
+    const auto list = listOf(control, state);
+    if (!list) {
+        return;
+    }
+    const std::string path = control.file(QStringLiteral("rows.lst"));
+    {
+        std::ofstream file(path, std::ios::binary);
+        for (std::int64_t row = 0; row < state.range(0); ++row) {
+            file << kLine << "\r\n";
+        }
+    }
+    try {
+        control.remote->createApplication()->OpenList(path);
+        list->SetVisible(true);
+        const auto rows = static_cast<std::int32_t>(state.range(0));
+        for (auto _ : state) {
+            list->AddLine(kLine);
+            state.PauseTiming();
+            list->DelLine(rows + 1);
+            state.ResumeTiming();
+        }
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+    }
+}
+BENCHMARK(addLineToCncSimWithRows)->ArgName("rows")->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -68,9 +68,5 @@ BENCHMARK(MacFldsLaterOpening)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    return quorlan::bench::runBenchmarks(argc, argv);
+    return quorlan::bench::runWindowBenchmarks(argc, argv);
 }

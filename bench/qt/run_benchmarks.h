@@ -1,6 +1,8 @@
-// The rest of a benchmark main() that first made the Qt application its benchmarks need.
+// The rest of a benchmark main() that first made the Qt application its benchmarks need, and the
+// whole main() of benchmarks of windows.
 #pragma once
 
+#include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace quorlan::bench {
@@ -13,6 +15,15 @@ inline int runBenchmarks(int& argc, char* argv[]) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+// Windows are measured offscreen unless QT_QPA_PLATFORM chooses otherwise.
+inline int runWindowBenchmarks(int& argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    return runBenchmarks(argc, argv);
 }
 
 } // namespace quorlan::bench

@@ -39,9 +39,9 @@ void SimulatedControl::journal(const std::string& entry) const {
     }
 }
 
-void SimulatedControl::changed() const {
+void SimulatedControl::changed(ListChange change) const {
     if (m_changeObserver) {
-        m_changeObserver();
+        m_changeObserver(change);
     }
 }
 
@@ -68,12 +68,13 @@ std::size_t SimulatedControl::rowIndex(std::int32_t row) const {
 
 std::int32_t SimulatedControl::addLine(const std::string& line) {
     m_rows.push_back(line);
-    changed();
+    changed({ListChange::Kind::Appended, m_rows.size() - 1});
     return 0;
 }
 
 std::int32_t SimulatedControl::delLine(std::int32_t row) {
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(rowIndex(row)));
+    const std::size_t index = rowIndex(row);
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
     // The rows after the deleted one move up, the executing one with them.
     if (row < m_exeRow) {
         --m_exeRow;
@@ -81,7 +82,7 @@ std::int32_t SimulatedControl::delLine(std::int32_t row) {
     if (static_cast<std::size_t>(m_exeRow) > m_rows.size()) {
         stopRun();
     }
-    changed();
+    changed({ListChange::Kind::Removed, index});
     return 0;
 }
 
@@ -90,8 +91,9 @@ std::string SimulatedControl::getLine(std::int32_t row) const {
 }
 
 void SimulatedControl::setLine(std::int32_t row, const std::string& line) {
-    m_rows[rowIndex(row)] = line;
-    changed();
+    const std::size_t index = rowIndex(row);
+    m_rows[index] = line;
+    changed({ListChange::Kind::Replaced, index});
 }
 
 std::vector<std::string> SimulatedControl::readListFile(const std::string& path) const {
@@ -116,8 +118,9 @@ std::vector<std::string> SimulatedControl::readListFile(const std::string& path)
 
 std::int32_t SimulatedControl::appendList(const std::string& path) {
     auto lines = readListFile(path);
+    const std::size_t first = m_rows.size();
     m_rows.insert(m_rows.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-    changed();
+    changed({ListChange::Kind::Appended, first});
     return 0;
 }
 
@@ -125,13 +128,13 @@ void SimulatedControl::loadList(const std::string& path) {
     m_rows = readListFile(path);
     m_listOpened = true;
     stopRun();
-    changed();
+    changed({ListChange::Kind::Reloaded});
 }
 
 void SimulatedControl::clear() {
     m_rows.clear();
     stopRun();
-    changed();
+    changed({ListChange::Kind::Reloaded});
 }
 
 void SimulatedControl::closeList() {
@@ -157,7 +160,7 @@ void SimulatedControl::startList() {
     }
     m_inRun = true;
     m_held = false;
-    changed();
+    changed({ListChange::Kind::Run});
 }
 
 void SimulatedControl::holdList() {
@@ -166,7 +169,7 @@ void SimulatedControl::holdList() {
     }
     m_inRun = false;
     m_held = true;
-    changed();
+    changed({ListChange::Kind::Run});
 }
 
 void SimulatedControl::stopRun() {
@@ -177,7 +180,7 @@ void SimulatedControl::stopRun() {
 
 void SimulatedControl::endList() {
     stopRun();
-    changed();
+    changed({ListChange::Kind::Run});
 }
 
 void SimulatedControl::advance() {
@@ -186,7 +189,7 @@ void SimulatedControl::advance() {
     }
     if (static_cast<std::size_t>(m_exeRow) < m_rows.size()) {
         ++m_exeRow;
-        changed();
+        changed({ListChange::Kind::Run});
     } else {
         endList();
     }

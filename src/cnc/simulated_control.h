@@ -73,7 +73,7 @@ public:
 
     void setJournal(JournalSink sink) { m_journal = std::move(sink); }
     void setVisibilityObserver(std::function<void(bool)> observer) { m_visibilityObserver = std::move(observer); }
-    void setChangeObserver(std::function<void()> observer) { m_changeObserver = std::move(observer); }
+    void setChangeObserver(std::function<void(const ListChange&)> observer) { m_changeObserver = std::move(observer); }
     void failNext(std::string operation, int errorNumber) {
         m_injectedFailures.emplace_back(std::move(operation), errorNumber);
     }
@@ -82,7 +82,7 @@ public:
 private:
     void takeInjectedFailure(std::string_view name);
     void journal(const std::string& entry) const;
-    void changed() const;
+    void changed(ListChange change) const;
     void stopRun();
     std::size_t rowIndex(std::int32_t row) const;
     std::vector<std::string> readListFile(const std::string& path) const;
@@ -90,7 +90,7 @@ private:
     platform::PathMapper m_paths;
     JournalSink m_journal;
     std::function<void(bool)> m_visibilityObserver;
-    std::function<void()> m_changeObserver;
+    std::function<void(const ListChange&)> m_changeObserver;
     std::vector<std::pair<std::string, int>> m_injectedFailures;
     int m_nullNewLists = 0;
     std::vector<std::string> m_rows;

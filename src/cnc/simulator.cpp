@@ -236,7 +236,7 @@ void Simulator::setVisibilityObserver(std::function<void(bool visible)> observer
     m_control->setVisibilityObserver(std::move(observer));
 }
 
-void Simulator::setChangeObserver(std::function<void()> observer) {
+void Simulator::setChangeObserver(std::function<void(const ListChange&)> observer) {
     m_control->setChangeObserver(std::move(observer));
 }
 

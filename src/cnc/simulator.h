@@ -47,6 +47,19 @@ struct ListColumn {
 // The 18 columns in the order of a list line.
 std::span<const ListColumn> listColumns();
 
+// What one change did to the list, so that a window can follow it without reading every row again.
+struct ListChange {
+    enum class Kind {
+        Appended, // the rows from row on are new, at the end of the list
+        Removed,  // the row at row is gone; the rows after it moved up
+        Replaced, // the row at row holds a new line
+        Reloaded, // the list was emptied or replaced as a whole
+        Run,      // the run or its executing row changed; the rows did not
+    };
+    Kind kind;
+    std::size_t row = 0; // 0-based
+};
+
 class Simulator final : public ControlFactory {
 public:
     // List-file paths given to OpenList and AppendList are Windows text, mapped through paths.
@@ -65,8 +78,8 @@ public:
     // Called with the new state each time the list's Visible is written, and with false when
     // the list is closed or the application quits.
     void setVisibilityObserver(std::function<void(bool visible)> observer);
-    // Called after the rows, the run state or the executing row changed.
-    void setChangeObserver(std::function<void()> observer);
+    // Called after the rows, the run state or the executing row changed, with what changed.
+    void setChangeObserver(std::function<void(const ListChange&)> observer);
 
     // As the control's own operator would: the list window comes up. Not a call of the station,
     // so it is not journaled.

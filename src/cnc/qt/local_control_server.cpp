@@ -27,6 +27,8 @@ private:
             while (const auto body = m_frames.next()) {
                 if (const auto reply = m_session.answer(*body)) {
                     m_socket->write(reply->data(), static_cast<qint64>(reply->size()));
+                    // At once, not when the event loop comes round to it after whatever else is pending.
+                    m_socket->flush();
                 }
             }
         } catch (const std::exception& error) {

@@ -1,17 +1,20 @@
 // The simulated control's "Work List" window: its rows as a table under the items' names, with the
 // executing row marked, shown while the list is visible. It also drives the simulated run.
+//
+// A line added costs the window that line, whatever the length of the list: the table follows
+// the list's changes one at a time and widens a column only for the rows that came in.
 #pragma once
 
 #include <QWidget>
-#include <string>
-#include <vector>
 
-class QTableWidget;
+class QTableView;
 class QTimer;
 
 namespace quorlan::cnc {
 
 class Simulator;
+class WorkListModel;
+struct ListChange;
 
 class WorkListWindow final : public QWidget {
     Q_OBJECT
@@ -24,14 +27,15 @@ public:
     WorkListWindow& operator=(const WorkListWindow&) = delete;
 
 private:
-    void refresh();
-    void fillTable(const std::vector<std::string>& rows);
-    void markExecutingRow();
+    void follow(const ListChange& change);
+    void fitColumns(int firstRow, int lastRow);
+    void fitHeaders(int firstColumn, int lastColumn);
+    void fitColumnsToTheList();
 
     Simulator& m_simulator;
-    QTableWidget* m_table;
+    WorkListModel* m_model;
+    QTableView* m_table;
     QTimer* m_runTimer;
-    std::vector<std::string> m_shownRows;
 };
 
 } // namespace quorlan::cnc

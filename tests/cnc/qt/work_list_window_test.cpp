@@ -3,8 +3,9 @@
 #include "cnc/qt/work_list_window.h"
 #include "cnc/simulator.h"
 
+#include <QBrush>
 #include <QHeaderView>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 using quorlan::cnc::Simulator;
@@ -17,6 +18,10 @@ std::string lineFor(const std::string& program, const std::string& comment) {
     return "#161=" + program + ";#162=" + comment +
            ";#164=1;#165=1;#281=;#171=1;#284=0;#285=;#280=;#168=600;#169=400;#170=18;#282= ;#283=;#223= ;#277=;"
            "#278=;#279=;";
+}
+
+QString cell(const QTableView* table, int row, int column) {
+    return table->model()->index(row, column).data().toString();
 }
 
 } // namespace
@@ -35,7 +40,7 @@ private slots:
 void WorkListWindowTest::followsTheListAndItsRun() {
     Simulator simulator;
     WorkListWindow window(simulator, /*stepMilliseconds=*/10);
-    auto* table = window.findChild<QTableWidget*>(QStringLiteral("rows"));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("rows"));
     QVERIFY(table != nullptr);
     QVERIFY(!window.isVisible());
 
@@ -44,11 +49,11 @@ void WorkListWindowTest::followsTheListAndItsRun() {
     QVERIFY(window.isVisible());
     list->AddLine("#161=FLANGE.CNC;#162= ;#164=1;");
     list->AddLine("#161=BASE.CNC;#162=M1;#164=2;");
-    QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("M1"));
+    QCOMPARE(table->model()->rowCount(), 2);
+    QCOMPARE(cell(table, 1, 1), QStringLiteral("M1"));
 
     simulator.createApplication()->StartList();
-    QCOMPARE(table->item(0, 0)->background().color(), QColor(Qt::yellow));
+    QCOMPARE(table->model()->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(Qt::yellow));
     QTRY_VERIFY_WITH_TIMEOUT(!simulator.inRun(), 2000);
 
     list->SetVisible(false);
@@ -73,10 +78,10 @@ void WorkListWindowTest::headersNameTheItems() {
     Simulator simulator;
     WorkListWindow window(simulator);
     simulator.createApplication()->NewList()->AddLine("#300=EXTRA;" + lineFor("FLANGE.CNC", " "));
-    auto* table = window.findChild<QTableWidget*>(QStringLiteral("rows"));
-    QCOMPARE(table->horizontalHeaderItem(column)->text(), header);
-    QCOMPARE(table->item(0, 18)->text(), QStringLiteral("EXTRA"));
-    QCOMPARE(table->item(0, 9)->text(), QStringLiteral("600"));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("rows"));
+    QCOMPARE(table->model()->headerData(column, Qt::Horizontal).toString(), header);
+    QCOMPARE(cell(table, 0, 18), QStringLiteral("EXTRA"));
+    QCOMPARE(cell(table, 0, 9), QStringLiteral("600"));
 }
 
 void WorkListWindowTest::longValueIsElidedWithTheFullTextInTheTooltip() {
@@ -85,12 +90,12 @@ void WorkListWindowTest::longValueIsElidedWithTheFullTextInTheTooltip() {
     const auto list = simulator.createApplication()->NewList();
     list->SetVisible(true);
     list->AddLine(lineFor("FLANGE.CNC", " "));
-    auto* table = window.findChild<QTableWidget*>(QStringLiteral("rows"));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("rows"));
     const int xBefore = table->columnViewportPosition(9);
 
     const std::string comment(400, 'W');
     list->AddLine(lineFor("FLANGE.CNC", comment));
-    QCOMPARE(table->item(1, 1)->toolTip(), QString::fromStdString(comment));
+    QCOMPARE(table->model()->index(1, 1).data(Qt::ToolTipRole).toString(), QString::fromStdString(comment));
     QVERIFY(table->columnWidth(1) < window.width() / 3);
     // Dimensions stay where the operator looks for them, not pushed out by the comment.
     QVERIFY2(table->columnViewportPosition(9) - xBefore < window.width() / 3,
