@@ -179,7 +179,11 @@ TEST_F(ScanLoopTest, twoDAndCompressedScansGoToTheirProcessingWhole) {
         {"PART7^UN1!G71\r\nM30\r\n", "", {"2D:PART7^UN1!G71\r\nM30\r\n"}},
         {"\xF1payload", "PART7^X1!G71", {"expand:\xF1payload", "2D:PART7^X1!G71"}},
         {"\xF1payload", "FLANGE", {"expand:\xF1payload", "FLANGE"}},
-        {"\xF1" "corrupt", "", {"expand:\xF1" "corrupt"}},
+        {"\xF1"
+         "corrupt",
+         "",
+         {"expand:\xF1"
+          "corrupt"}},
         {"'P1$\xF1x", "", {"%N%", "P1"}},
     };
     for (const auto& c : cases) {
