@@ -2,7 +2,7 @@
 # packages when it is missing. The builds themselves are CMake's presets (CMakePresets.json).
 # shellcheck shell=bash
 
-QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-svg-dev libgl-dev
+QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libsqlite3-dev socat python3 fonts-dejavu-core
     xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file
     clang-14 libclang-rt-14-dev clang-format)

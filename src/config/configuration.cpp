@@ -1,6 +1,8 @@
 #include "config/configuration.h"
 
 #include "config/common.h"
+#include "platform/error.h"
+#include "platform/file_lookup.h"
 #include "platform/ini_file.h"
 #include "platform/text.h"
 
@@ -101,6 +103,20 @@ bool LoadConfiguration(StationSettings& settings, platform::StationView& view, c
     readCsvPaths(settings, file);
     applyOptions(view, file);
     return true;
+}
+
+std::optional<std::string> settingsFileLocation(const platform::PathMapper& paths, const std::string& programFolder,
+                                                const std::string& windowsDirectory) {
+    for (const auto& folder : {programFolder, windowsDirectory}) {
+        try {
+            if (platform::findFile(iniPathIn(folder), paths)) {
+                return iniPathIn(folder);
+            }
+        } catch (const platform::StationError&) {
+            // a folder that cannot be searched holds no settings we could read
+        }
+    }
+    return std::nullopt;
 }
 
 SettingsFile::SettingsFile(StationSettings& settings, const platform::PathMapper& paths, std::string windowsDirectory,

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quorlan::config {
@@ -23,6 +24,11 @@ inline constexpr const char* kProductFolder = "C:\\ZUNT\\PRODUCT\\";
 // reads it. False, after telling the operator, when neither has one; nothing is changed then.
 bool LoadConfiguration(StationSettings& settings, platform::StationView& view, const platform::PathMapper& paths,
                        const std::string& programFolder, const std::string& windowsDirectory);
+
+// Where LoadConfiguration finds QZT.INI, for a command that reads the settings without a station
+// and without asking anyone: nothing when neither folder holds one, or it cannot be looked for.
+std::optional<std::string> settingsFileLocation(const platform::PathMapper& paths, const std::string& programFolder,
+                                                const std::string& windowsDirectory);
 
 // Section "KORVALDE" of the file IniFilePath names. When start-up found no settings file, the
 // first write creates QZT.INI in the Windows directory and makes it the settings file, so the

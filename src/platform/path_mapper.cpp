@@ -162,19 +162,24 @@ std::string PathMapper::toLocal(std::string_view windowsPath) const {
     return local;
 }
 
-std::string PathMapper::driveRoot(char drive) const {
-    const auto nonEmpty = [this](const std::string& name) {
-        auto value = m_environment(name);
-        return value && !value->empty() ? value : std::nullopt;
-    };
-    if (auto root = nonEmpty(std::string("QUORLAN_DRIVE_") + asciiUpper(drive))) {
-        return *root;
-    }
+std::optional<std::string> PathMapper::nonEmpty(const std::string& name) const {
+    auto value = m_environment(name);
+    return value && !value->empty() ? value : std::nullopt;
+}
+
+std::string PathMapper::dataFolder() const {
     auto dataHome = nonEmpty("XDG_DATA_HOME");
     if (!dataHome || !dataHome->starts_with('/')) {
         dataHome = nonEmpty("HOME").value_or("") + "/.local/share";
     }
-    return joined(*dataHome, std::string("quorlan/drive_") + asciiLower(drive));
+    return joined(*dataHome, "quorlan");
+}
+
+std::string PathMapper::driveRoot(char drive) const {
+    if (auto root = nonEmpty(std::string("QUORLAN_DRIVE_") + asciiUpper(drive))) {
+        return *root;
+    }
+    return joined(dataFolder(), std::string("drive_") + asciiLower(drive));
 }
 
 } // namespace quorlan::platform

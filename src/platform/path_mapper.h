@@ -21,8 +21,12 @@ public:
 
     std::string toLocal(std::string_view windowsPath) const;
 
+    // The station's own data: $XDG_DATA_HOME/quorlan, else ~/.local/share/quorlan.
+    std::string dataFolder() const;
+
 private:
     std::string driveRoot(char drive) const;
+    std::optional<std::string> nonEmpty(const std::string& name) const;
 
     EnvironmentLookup m_environment;
 };

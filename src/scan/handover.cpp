@@ -2,6 +2,7 @@
 
 #include "cnc/program_file.h"
 #include "config/common.h"
+#include "platform/error.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -82,7 +83,8 @@ bool LabelHandover::handOver(HandoverForm form, const Dimensions& dimensions) {
 bool LabelHandover::SubmitListLine(HandoverForm form, const Dimensions& dimensions) {
     chooseField(dimensions);
     m_context.view.setStatus("Adding to Barcode data to List.");
-    const bool added = m_context.workList.ConnectListManager(BuildListLine(m_state, m_fieldCodes));
+    const std::string line = BuildListLine(m_state, m_fieldCodes);
+    const bool added = (m_context.watch == nullptr || m_context.watch->mayHandOver(line, m_state)) && sendLine(line);
     if (added && m_context.view.option(platform::Option::AutoStart)) {
         m_context.workList.StartWorkList();
     }
@@ -90,6 +92,23 @@ bool LabelHandover::SubmitListLine(HandoverForm form, const Dimensions& dimensio
     m_state.FieldPreset = false;
     if (added && form == HandoverForm::Label && m_context.port.isOpen()) {
         m_context.port.write("ACK\r");
+    }
+    return added;
+}
+
+// ConnectListManager, with the watch told what became of the line, also when an error passes.
+bool LabelHandover::sendLine(const std::string& line) {
+    bool added = false;
+    try {
+        added = m_context.workList.ConnectListManager(line);
+    } catch (const platform::StationError& error) {
+        if (m_context.watch != nullptr) {
+            m_context.watch->handedOver(line, m_state, false, config::UnexpectedErrorMessage(error));
+        }
+        throw;
+    }
+    if (m_context.watch != nullptr) {
+        m_context.watch->handedOver(line, m_state, added, added ? std::string() : m_context.view.status());
     }
     return added;
 }

@@ -39,6 +39,7 @@ public:
 private:
     bool handOver(HandoverForm form, const Dimensions& dimensions);
     bool SubmitListLine(HandoverForm form, const Dimensions& dimensions);
+    bool sendLine(const std::string& line);
     void chooseField(const Dimensions& dimensions);
     void chooseAutomatically(std::int16_t mode, const Dimensions& dimensions);
     void settle(bool handedOver);

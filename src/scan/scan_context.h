@@ -9,6 +9,7 @@
 #include "platform/pauser.h"
 #include "platform/serial_port.h"
 #include "platform/view.h"
+#include "scan/handover_watch.h"
 
 #include <string>
 
@@ -24,6 +25,7 @@ struct ScanContext {
     cnc::WorkListLink& workList;
     fieldsel::FieldSelector& fieldSelector;
     const std::string& commandLineUpper;
+    HandoverWatch* watch = nullptr; // none: every line goes, and nobody hears of it
 };
 
 } // namespace quorlan::scan

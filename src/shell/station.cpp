@@ -7,6 +7,7 @@
 #include "config/common.h"
 #include "config/configuration.h"
 #include "fieldsel/auto_field_selection.h"
+#include "history/history_settings.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/zlib_codec.h"
@@ -14,7 +15,9 @@
 #include "scan/label_state.h"
 #include "scan/two_d_barcode.h"
 #include "shell/port_watch.h"
+#include "shell/scan_history.h"
 #include "shell/scan_loop.h"
+#include "shell/watched_view.h"
 
 #include <functional>
 
@@ -45,27 +48,35 @@ struct Station::Parts {
           cnc::ControlFactory& control, PortSettingsPrompt& prompt, const platform::PathMapper& paths,
           platform::Desktop& desktop, HostFolders folders, StationOptions options)
         : view(view), pauser(pauser), port(port), control(control), prompt(prompt), paths(paths),
-          folders(std::move(folders)), options(std::move(options)),
+          folders(std::move(folders)), options(std::move(options)), watched(view),
+          clock(this->options.clock != nullptr ? *this->options.clock : systemClock),
           settingsFile(settings, paths, this->folders.windowsDirectory,
-                       [&view](const std::string& text) { view.setStatus(text); }),
-          workList(control, view, pauser),
-          fieldSelection(settingsFile), context{view,     pauser,   port,           paths,
-                                                settings, workList, fieldSelection, commandLineUpper},
-          editor(desktop, view, pauser, paths), labels(context, labelState, fieldCodes, launchEditor()),
-          twoD(context, labelState, fieldCodes, launchEditor()), portWatch(port, view, settings),
-          scanLoop(port, view, routes()),
+                       [this](const std::string& text) { watched.setStatus(text); }),
+          workList(control, watched, pauser), fieldSelection(settingsFile),
+          history(watched, clock, fieldCodes), context{watched,        pauser,           port,
+                                                       paths,          settings,         workList,
+                                                       fieldSelection, commandLineUpper, &history},
+          editor(desktop, watched, pauser, paths), labels(context, labelState, fieldCodes, launchEditor()),
+          twoD(context, labelState, fieldCodes, launchEditor()), portWatch(port, watched, settings),
+          scanLoop(port, watched, routes()),
           fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
 
     scan::EditorLauncher launchEditor() {
         return [this](const std::string& name) { editor.LaunchEditor(name); };
     }
 
+    // Each route runs through the history, which records what became of the scan.
     ScanRoutes routes() {
         ScanRoutes result;
-        result.processLabel = [this](const std::string& text) { return labels.ProcessLabel(text); };
-        result.process2DBarcode = [this](const std::string& text) { twoD.Process2DBarcode(text); };
+        result.processLabel = [this](const std::string& text) {
+            return history.label(text, false, [&] { return labels.ProcessLabel(text); });
+        };
+        result.process2DBarcode = [this](const std::string& text) {
+            history.twoD(text, [&] { twoD.Process2DBarcode(text); });
+        };
         result.expandCompressedScan = [this](const std::string& text) {
-            return cnc::ExpandCompressedScan(text, decompressor, paths, view);
+            return history.compressed(text,
+                                      [&] { return cnc::ExpandCompressedScan(text, decompressor, paths, watched); });
         };
         return result;
     }
@@ -117,6 +128,10 @@ struct Station::Parts {
     HostFolders folders;
     StationOptions options;
 
+    // Every message the logic gives goes through here, so the history can tell what a scan came to.
+    WatchedView watched;
+    platform::SystemClock systemClock;
+    platform::Clock& clock;
     config::StationSettings settings;
     config::SettingsFile settingsFile;
     std::string commandLineUpper;
@@ -125,6 +140,7 @@ struct Station::Parts {
     fieldsel::AutoFieldSelection fieldSelection;
     scan::FieldCodeTable fieldCodes;
     scan::LabelState labelState;
+    ScanHistory history;
     scan::ScanContext context;
     scan::ExclusionSelection exclusion;
     cnc::ProgramEditor editor;
@@ -147,9 +163,15 @@ Station::~Station() = default;
 bool Station::start() {
     Parts& p = *m_parts;
     HoldGuard hold(p.scanLoop);
-    if (config::LoadConfiguration(p.settings, p.view, p.paths, p.folders.programFolder, p.folders.windowsDirectory)) {
+    if (config::LoadConfiguration(p.settings, p.watched, p.paths, p.folders.programFolder,
+                                  p.folders.windowsDirectory)) {
         openCommPort();
     }
+    // Beyond the rules' start-up, and silent unless the history cannot be kept.
+    p.startupStep([&] {
+        p.history.open(history::readHistorySettings(p.settingsFile, p.paths), p.options.controlAddress);
+        p.history.guard().setSeconds(scan::readDuplicateScanSeconds(p.settingsFile));
+    });
     p.workList.setListPath(p.settings.ListPath);
     p.startupStep([&] { p.helpFile = p.folders.programFolder + kHelpFileName; });
     p.startupStep([&] { p.workList.application() = p.control.createApplication(); });
@@ -172,6 +194,9 @@ void Station::tick() {
     if (m_parts->portWatch.ready()) {
         m_parts->scanLoop.tick();
     }
+    if (!m_parts->scanLoop.busy()) {
+        m_parts->history.idle();
+    }
 }
 
 bool Station::processLabel(const std::string& text) {
@@ -182,7 +207,7 @@ bool Station::processLabel(const std::string& text) {
         return false;
     }
     HoldGuard hold(p.scanLoop);
-    return p.labels.ProcessLabel(text);
+    return p.history.label(text, true, [&] { return p.labels.ProcessLabel(text); });
 }
 
 void Station::optionChanged(platform::Option option, bool checked) {
@@ -240,6 +265,19 @@ const std::string& Station::commandLineUpper() const {
 
 fieldsel::FieldSelectionSetup& Station::fieldSelectionSetup() {
     return m_parts->fieldSelectionSetup;
+}
+
+const std::string& Station::historyFile() const {
+    return m_parts->history.file();
+}
+
+int Station::duplicateScanSeconds() const {
+    return m_parts->history.guard().seconds();
+}
+
+void Station::setDuplicateScanSeconds(int seconds) {
+    m_parts->history.guard().setSeconds(seconds);
+    scan::saveDuplicateScanSeconds(m_parts->settingsFile, m_parts->history.guard().seconds());
 }
 
 void Station::shutdown() {

@@ -7,6 +7,7 @@
 #include "cnc/work_list_link.h"
 #include "config/station_settings.h"
 #include "fieldsel/field_selection_setup.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/path_mapper.h"
 #include "platform/pauser.h"
@@ -41,6 +42,8 @@ public:
 struct StationOptions {
     std::string commandLine;                   // the program's arguments joined by blanks
     std::chrono::milliseconds listWait{30000}; // giving up the start-up wait for the work list
+    std::string controlAddress = "built-in";   // the control as the history names it
+    platform::Clock* clock = nullptr;          // none: the system's
 };
 
 class Station {
@@ -82,6 +85,12 @@ public:
     const std::string& commandLineUpper() const;
     // The field-selection setup over the live settings that scans use.
     fieldsel::FieldSelectionSetup& fieldSelectionSetup();
+
+    // The history file the station records to (known once started).
+    const std::string& historyFile() const;
+    // The double-scan guard: its seconds (0 is off), and a new choice, saved at once.
+    int duplicateScanSeconds() const;
+    void setDuplicateScanSeconds(int seconds);
 
     // Unload: close the port, let go of the control.
     void shutdown();

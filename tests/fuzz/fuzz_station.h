@@ -68,11 +68,11 @@ public:
 
     // Anything in the workspace but under the folders the settings name is a stray write.
     void checkNothingStray() const {
-        static const fs::path kAllowed[] = {"windows", "drive_c/PROGS", "drive_c/CSV", "drive_c/OUT",
-                                            "drive_c/Koridan"};
+        static const fs::path kAllowed[] = {"windows",     "drive_c/PROGS",   "drive_c/CSV",
+                                            "drive_c/OUT", "drive_c/Koridan", "data/quorlan"};
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
             const fs::path relative = fs::relative(entry.path(), root);
-            bool allowed = relative == "drive_c";
+            bool allowed = relative == "drive_c" || relative == "data";
             for (const fs::path& folder : kAllowed) {
                 const auto [end, unused] =
                     std::mismatch(folder.begin(), folder.end(), relative.begin(), relative.end());
@@ -146,9 +146,12 @@ public:
     testing::FakeSerialPort port;
     testing::FakeDesktop desktop;
     NoPrompt prompt;
-    platform::PathMapper paths{[root = workspace.drive](const std::string& name) -> std::optional<std::string> {
+    platform::PathMapper paths{[&root = workspace.root](const std::string& name) -> std::optional<std::string> {
         if (name == "QUORLAN_DRIVE_C") {
-            return root.string();
+            return (root / "drive_c").string();
+        }
+        if (name == "XDG_DATA_HOME") { // the history
+            return (root / "data").string();
         }
         return std::nullopt;
     }};

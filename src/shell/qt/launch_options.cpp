@@ -1,5 +1,7 @@
 #include "shell/qt/launch_options.h"
 
+#include "history/local_time.h"
+
 #include <cmath>
 
 namespace quorlan::shell {
@@ -28,6 +30,37 @@ void readCncServer(LaunchOptions& options, const QString& text) {
         return;
     }
     options.cncServer = text.mid(kLocal.size());
+}
+
+// A bare date "until" includes its day; "since" begins with it.
+void readHistoryTime(LaunchOptions& options, const QString& text, bool until) {
+    const auto time = quorlan::history::parseLocalTime(text.toStdString(), until);
+    if (!time) {
+        options.usageError = QStringLiteral("%1 takes a date as 2024-05-02 or a date and time as 2024-05-02 14:30, "
+                                            "not \"%2\"")
+                                 .arg(until ? QStringLiteral("--until") : QStringLiteral("--since"), text);
+        return;
+    }
+    (until ? options.historyUntil : options.historySince) = time;
+}
+
+// The export takes the one word after the options as its file, and the station's words are no
+// business of it; the times belong to the export alone.
+void settleHistoryExport(LaunchOptions& options, QStringList& words) {
+    if (options.action != LaunchAction::HistoryExport) {
+        if (options.historySince || options.historyUntil) {
+            options.usageError = QStringLiteral("--since and --until go with --history-export");
+        }
+        return;
+    }
+    if (words.size() != 1) {
+        options.usageError =
+            words.isEmpty()
+                ? QStringLiteral("--history-export needs the CSV file to write")
+                : QStringLiteral("--history-export writes one file, not %1").arg(words.join(QLatin1String(", ")));
+        return;
+    }
+    options.historyFile = words.takeFirst();
 }
 
 struct OptionRow {
@@ -61,6 +94,18 @@ constexpr OptionRow kOptions[] = {
     {"--test-console", nullptr,
      "open the automation test console beside the station, acting on the station's connection to the control",
      [](LaunchOptions& options, const QString&) { options.testConsole = true; }},
+    {"--history-export", nullptr,
+     "write the history's events to the CSV file FILE.csv, given as the one word after the options, and exit; "
+     "it may run while a station records",
+     [](LaunchOptions& options, const QString&) {
+         if (options.action == LaunchAction::Run) {
+             options.action = LaunchAction::HistoryExport;
+         }
+     }},
+    {"--since", "DATE", "with --history-export: the events from DATE (2024-05-02, or 2024-05-02 14:30) on",
+     [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, false); }},
+    {"--until", "DATE", "with --history-export: the events up to DATE, a date's whole day included",
+     [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, true); }},
     {"--help", nullptr, "print this help and exit",
      [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Help; }},
     {"--version", nullptr, "print the version and exit",
@@ -165,12 +210,18 @@ LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& jo
             return options;
         }
     }
+    settleHistoryExport(options, words);
+    if (!options.usageError.isEmpty()) {
+        options.action = LaunchAction::UsageError;
+        return options;
+    }
     options.commandLine = words.join(QLatin1Char(' '));
     return options;
 }
 
 QString launchUsage() {
-    return QStringLiteral("usage: quorlan [OPTION]... [WORD]...");
+    return QStringLiteral("usage: quorlan [OPTION]... [WORD]...\n"
+                          "       quorlan --history-export [--since DATE] [--until DATE] FILE.csv");
 }
 
 QString launchHelp() {

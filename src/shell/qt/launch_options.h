@@ -6,11 +6,13 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <cstdint>
+#include <optional>
 
 namespace quorlan::shell {
 
-// What main() does with the arguments: start the station, or print something and end.
-enum class LaunchAction { Run, Help, Version, UsageError };
+// What main() does with the arguments: start the station, export its history, or print something and end.
+enum class LaunchAction { Run, HistoryExport, Help, Version, UsageError };
 
 struct LaunchOptions {
     LaunchAction action = LaunchAction::Run;
@@ -21,8 +23,12 @@ struct LaunchOptions {
     QString cncServer;         // --cnc local:NAME: cnc-sim's socket; empty for the built-in simulator
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString commandLine;                          // the remaining arguments joined by blanks
-    QStringList problems;                         // what could not be read, for the operator
-    QString usageError;                           // why the arguments cannot start the station
+    // --history-export [--since DATE] [--until DATE] FILE.csv: the history's events of that time.
+    QString historyFile;
+    std::optional<std::int64_t> historySince; // milliseconds since 1970 UTC
+    std::optional<std::int64_t> historyUntil; // not included
+    QStringList problems;                     // what could not be read, for the operator
+    QString usageError;                       // why the arguments cannot start the station
 };
 
 // arguments without the program name; journalFromEnvironment is $QUORLAN_CNC_JOURNAL.

@@ -10,6 +10,7 @@
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/xdotool_desktop.h"
 #include "platform/runtime_folder.h"
+#include "shell/history_export.h"
 #include "shell/qt/app_icon.h"
 #include "shell/qt/launch_options.h"
 #include "shell/qt/main_window.h"
@@ -60,6 +61,7 @@ std::optional<int> answerWithoutStarting(const shell::LaunchOptions& launch) {
                           .arg(launch.usageError, shell::launchUsage()));
         return 2;
     case shell::LaunchAction::Run:
+    case shell::LaunchAction::HistoryExport:
         break;
     }
     return std::nullopt;
@@ -83,6 +85,16 @@ shell::HostFolders hostFolders() {
                                .filePath(QStringLiteral("quorlan"));
     }
     return {localPath(QCoreApplication::applicationDirPath()), localPath(windowsDirectory)};
+}
+
+// Reads only: it neither waits for nor disturbs a station that runs meanwhile.
+int exportHistory(const shell::LaunchOptions& launch, const shell::HostFolders& folders) {
+    const platform::PathMapper paths;
+    const auto result =
+        shell::exportHistory({localPath(launch.historyFile), launch.historySince, launch.historyUntil}, folders, paths);
+    print(result.exitCode == 0 ? stdout : stderr, (result.exitCode == 0 ? QString() : QStringLiteral("quorlan: ")) +
+                                                      QString::fromStdString(result.message) + QLatin1Char('\n'));
+    return result.exitCode;
 }
 
 // The settings-file message names no folder; an installer needs to know where to put one.
@@ -129,6 +141,9 @@ int main(int argc, char* argv[]) {
     if (const auto exitCode = answerWithoutStarting(launch)) {
         return *exitCode;
     }
+    if (launch.action == shell::LaunchAction::HistoryExport) {
+        return exportHistory(launch, hostFolders());
+    }
     if (!launch.unattended && withoutDisplay()) {
         launch.unattended = true;
         warn(QStringLiteral("no display: running unattended (message boxes go to standard error, status lines to "
@@ -168,11 +183,13 @@ int main(int argc, char* argv[]) {
     shell::SettingsDialogPrompt prompt(window, port);
     const shell::HostFolders folders = hostFolders();
     platform::XdotoolDesktop desktop;
+    const std::string controlAddress =
+        launch.cncServer.isEmpty() ? std::string("built-in") : "local:" + launch.cncServer.toStdString();
     shell::Station station(window, pauser, port, control.factory(), prompt, paths, desktop, folders,
-                           {platform::toCp1252(launch.commandLine), launch.listTimeout});
+                           {platform::toCp1252(launch.commandLine), launch.listTimeout, controlAddress});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
     fieldsel::MacFldsHost fieldSelection(station.fieldSelectionSetup(), window, launch.unattended);
-    window.setActions(shell::stationActions(station, prompt, fieldSelection));
+    window.setActions(shell::stationActions(station, window, prompt, fieldSelection));
 
     bool started = true;
     window.guarded([&] { started = station.start(); });

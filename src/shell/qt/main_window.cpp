@@ -277,11 +277,14 @@ void MainWindow::buildMenus() {
         item->setObjectName(QString::fromLatin1(name));
         connect(item, &QAction::triggered, this, handler);
     };
-    addItem(addMenu("mnuFile", "&File"), "mnuExit", "E&xit", [this] { endProcess(EXIT_SUCCESS); });
+    QMenu* file = addMenu("mnuFile", "&File");
+    addItem(file, "mnuHistory", "&History", [this] { guarded(m_actions.showHistory); });
+    addItem(file, "mnuExit", "E&xit", [this] { endProcess(EXIT_SUCCESS); });
     QMenu* options = addMenu("mnuOptions", "&Options");
     addItem(options, "mnuSetttings", "&Settings", [this] { guarded(m_actions.commSettings); });
     addItem(options, "MnuAutoFld", "&Auto Field Select", [this] { guarded(m_actions.autoFieldSelect); });
     addItem(options, "ExIns", "&Exclusion Insertion", [this] { showExclusionInsertion(); });
+    addItem(options, "mnuDoubleScan", "&Double Scan Guard", [this] { guarded(m_actions.doubleScanGuard); });
     addItem(addMenu("mnuHelp", "&?"), "mnuAbout", "&About Quorlan ...", [this] { showAbout(); });
 }
 

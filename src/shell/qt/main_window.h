@@ -35,6 +35,9 @@ struct WindowActions {
     // ExInsForm: the boxes it opens with, and what its OK chose.
     std::function<scan::ExclusionBoxes()> exclusionBoxes;
     std::function<void(const scan::ExclusionBoxes& boxes)> exclusionChosen;
+    // History and the double-scan guard, beyond the station's rules.
+    std::function<void()> showHistory;
+    std::function<void()> doubleScanGuard;
     // Unload: close the port, let go of the control.
     std::function<void()> shutdown;
 };

@@ -1,6 +1,8 @@
 #include "shell/qt/station_binding.h"
 
 #include "config/qt/settings_dialog.h"
+#include "history/qt/history_window.h"
+#include "scan/qt/double_scan_dialog.h"
 
 namespace quorlan::shell {
 
@@ -19,7 +21,27 @@ std::optional<CommChoice> SettingsDialogPrompt::askPortSettings(const config::St
     return CommChoice{selection->port, selection->settings};
 }
 
-WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, fieldsel::MacFldsHost& fieldSelection) {
+namespace {
+
+// One History window, made on first use and kept with the main window; opening it again brings it
+// to the front with what was recorded meanwhile.
+void showHistoryWindow(Station& station, MainWindow& window) {
+    auto* history = window.findChild<history::HistoryWindow*>();
+    if (history == nullptr) {
+        history = new history::HistoryWindow(station.historyFile(), &window);
+    }
+    if (history->isVisible()) {
+        history->refresh();
+    }
+    history->show();
+    history->raise();
+    history->activateWindow();
+}
+
+} // namespace
+
+WindowActions stationActions(Station& station, MainWindow& window, PortSettingsPrompt& prompt,
+                             fieldsel::MacFldsHost& fieldSelection) {
     WindowActions actions;
     actions.tick = [&station] { station.tick(); };
     actions.processLabel = [&station](const std::string& label) { return station.processLabel(label); };
@@ -34,6 +56,15 @@ WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, field
     actions.autoFieldSelect = [&fieldSelection] { fieldSelection.show(); };
     actions.exclusionBoxes = [&station] { return station.exclusionBoxes(); };
     actions.exclusionChosen = [&station](const scan::ExclusionBoxes& boxes) { station.chooseExclusion(boxes); };
+    actions.showHistory = [&station, &window] { showHistoryWindow(station, window); };
+    actions.doubleScanGuard = [&station, &window] {
+        if (window.unattended()) {
+            return;
+        }
+        if (const auto seconds = scan::askDuplicateScanSeconds(station.duplicateScanSeconds(), &window)) {
+            station.setDuplicateScanSeconds(*seconds);
+        }
+    };
     actions.shutdown = [&station, &fieldSelection] {
         fieldSelection.unload();
         station.shutdown();

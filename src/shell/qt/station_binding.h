@@ -23,6 +23,7 @@ private:
     config::SettingsDialogState m_state;
 };
 
-WindowActions stationActions(Station& station, PortSettingsPrompt& prompt, fieldsel::MacFldsHost& fieldSelection);
+WindowActions stationActions(Station& station, MainWindow& window, PortSettingsPrompt& prompt,
+                             fieldsel::MacFldsHost& fieldSelection);
 
 } // namespace quorlan::shell

@@ -116,9 +116,13 @@ void AutoFieldSelectTest::confirmedEditsDecideTheNextScansField() {
                                                      "PNameMSel=1\r\nPNameMirrorLR=-1\r\nPNameMirrorCPos=1\r\n"
                                                      "PNameMirrorText=X\r\nFieldCode_SFN=N\r\nFieldCode_SFM=M\r\n");
     const std::string drive = path(QStringLiteral("drive_c")).toStdString();
-    const platform::PathMapper paths([drive](const std::string& name) -> std::optional<std::string> {
+    const std::string data = path(QStringLiteral("data")).toStdString();
+    const platform::PathMapper paths([drive, data](const std::string& name) -> std::optional<std::string> {
         if (name == "QUORLAN_DRIVE_C") {
             return drive;
+        }
+        if (name == "XDG_DATA_HOME") {
+            return data;
         }
         return std::nullopt;
     });
@@ -134,7 +138,7 @@ void AutoFieldSelectTest::confirmedEditsDecideTheNextScansField() {
         {"NOAPP", std::chrono::seconds(5)});
     port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
     fieldsel::MacFldsHost host(station.fieldSelectionSetup(), window, /*unattended=*/false);
-    window.setActions(shell::stationActions(station, prompt, host));
+    window.setActions(shell::stationActions(station, window, prompt, host));
     QVERIFY(station.start());
     window.show();
     QVERIFY(host.dialog() == nullptr);

@@ -29,6 +29,7 @@ private slots:
     void actionsEndBeforeTheStation_data();
     void actionsEndBeforeTheStation();
     void controlOnALocalSocketIsNamedByWhatFollowsLocal();
+    void historyExportTakesItsFileAndTimes();
     void helpNamesEveryOptionAndWord();
 };
 
@@ -84,6 +85,17 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
     QTest::newRow("control not on a local socket")
         << list({"--cnc", "tcp:host"}) << LaunchAction::UsageError
         << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"tcp:host\"";
+    QTest::newRow("history export without a file")
+        << list({"--history-export"}) << LaunchAction::UsageError << "--history-export needs the CSV file to write";
+    QTest::newRow("history export into two files")
+        << list({"--history-export", "a.csv", "b.csv"}) << LaunchAction::UsageError
+        << "--history-export writes one file, not a.csv, b.csv";
+    QTest::newRow("a time that is no date")
+        << list({"--history-export", "--since", "yesterday", "a.csv"}) << LaunchAction::UsageError
+        << "--since takes a date as 2024-05-02 or a date and time as 2024-05-02 14:30, not \"yesterday\"";
+    QTest::newRow("a time without the export") << list({"--until=2024-05-02", "NOAPP"}) << LaunchAction::UsageError
+                                               << "--since and --until go with --history-export";
+    QTest::newRow("help beside the export") << list({"--history-export", "--help"}) << LaunchAction::Help << "";
     QTest::newRow("local socket without a name")
         << list({"--cnc=local:"}) << LaunchAction::UsageError
         << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"local:\"";
@@ -104,13 +116,24 @@ void LaunchOptionsTest::controlOnALocalSocketIsNamedByWhatFollowsLocal() {
     QCOMPARE(parseLaunchOptions(list({"NOAPP"}), {}).cncServer, QString());
 }
 
+void LaunchOptionsTest::historyExportTakesItsFileAndTimes() {
+    qputenv("TZ", "UTC");
+    const LaunchOptions options =
+        parseLaunchOptions(list({"--history-export", "--since", "2024-05-02", "--until=2024-05-02", "day.csv"}), {});
+    QCOMPARE(options.action, LaunchAction::HistoryExport);
+    QCOMPARE(options.historyFile, QStringLiteral("day.csv"));
+    QCOMPARE(options.historySince.value_or(0), qint64(1714608000000));
+    QCOMPARE(options.historyUntil.value_or(0), qint64(1714608000000 + 24 * 3600 * 1000));
+    QCOMPARE(options.commandLine, QString());
+}
+
 // Each option is taken by the parser and explained by --help, which is written from the same table.
 void LaunchOptionsTest::helpNamesEveryOptionAndWord() {
     const QString help = launchHelp();
     QVERIFY(help.startsWith(QStringLiteral("usage: quorlan ")));
-    for (const char* term :
-         {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS", "--show-work-list",
-          "--test-console", "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
+    for (const char* term : {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS",
+                             "--show-work-list", "--test-console", "--history-export", "--since DATE", "--until DATE",
+                             "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
         QVERIFY2(help.contains(QLatin1String(term)), term);
     }
     for (const QString& line : help.split(QLatin1Char('\n'))) {
