@@ -19,4 +19,10 @@ struct StationSettings {
     std::string CSVOutPath;
 };
 
+// The scanner's port and its settings text as the operator chose them in the settings dialog.
+struct CommChoice {
+    int port = 0;
+    std::string settings;
+};
+
 } // namespace quorlan::config

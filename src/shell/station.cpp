@@ -113,7 +113,7 @@ struct Station::Parts {
         }
     }
 
-    void store(const CommChoice& choice) {
+    void store(const config::CommChoice& choice) {
         settings.CommPort = static_cast<std::int16_t>(choice.port);
         settings.CommSettings = choice.settings;
         config::SaveCommSettings(settings, settingsFile);
@@ -229,7 +229,7 @@ bool Station::openCommPort() {
     return true;
 }
 
-bool Station::applyCommSettings(const CommChoice& choice) {
+bool Station::applyCommSettings(const config::CommChoice& choice) {
     m_parts->store(choice);
     return openCommPort();
 }

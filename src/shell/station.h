@@ -29,14 +29,10 @@ struct HostFolders {
 
 // The serial settings dialog as the logic needs it after a port failed to open: the operator's new
 // choice, or nothing when the dialog was cancelled (or nobody is at the screen to answer it).
-struct CommChoice {
-    int port = 0;
-    std::string settings;
-};
 class PortSettingsPrompt {
 public:
     virtual ~PortSettingsPrompt() = default;
-    virtual std::optional<CommChoice> askPortSettings(const config::StationSettings& current) = 0;
+    virtual std::optional<config::CommChoice> askPortSettings(const config::StationSettings& current) = 0;
 };
 
 struct StationOptions {
@@ -71,7 +67,7 @@ public:
     // settings (the prompt), which are stored and tried in turn; false when they gave up.
     bool openCommPort();
     // The settings dialog's OK: store port and settings text, save them, reopen the port.
-    bool applyCommSettings(const CommChoice& choice);
+    bool applyCommSettings(const config::CommChoice& choice);
     // The device behind a port number ("CommDevice" + n in the settings, else /dev/ttyS(n-1)).
     std::string deviceForPort(int port);
 

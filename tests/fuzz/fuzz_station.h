@@ -98,7 +98,7 @@ private:
 
 class NoPrompt final : public shell::PortSettingsPrompt {
 public:
-    std::optional<shell::CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
+    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
 };
 
 class FuzzStation {

@@ -29,7 +29,7 @@ using ::testing::StartsWith;
 
 class NoPrompt final : public PortSettingsPrompt {
 public:
-    std::optional<CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
+    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
 };
 
 class StationHistoryTest : public ::testing::Test {

@@ -23,7 +23,7 @@ using testing::FakeView;
 
 class ScriptedPrompt final : public PortSettingsPrompt {
 public:
-    std::optional<CommChoice> askPortSettings(const config::StationSettings&) override {
+    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override {
         ++asked;
         if (choices.empty()) {
             return std::nullopt;
@@ -32,7 +32,7 @@ public:
         choices.erase(choices.begin());
         return choice;
     }
-    std::vector<CommChoice> choices;
+    std::vector<config::CommChoice> choices;
     int asked = 0;
 };
 

@@ -156,12 +156,12 @@ void FrmSettings::select(const QString& name) {
 }
 
 void FrmSettings::confirm() {
-    m_selection = CommSelection{m_state.port, buildCommSettings(m_state)};
+    m_selection = CommChoice{m_state.port, buildCommSettings(m_state)};
     accept();
 }
 
-std::optional<CommSelection> askCommSettings(SettingsDialogState& state, const StationSettings& current,
-                                             const FrmSettings::DeviceName& deviceName, QWidget* parent) {
+std::optional<CommChoice> askCommSettings(SettingsDialogState& state, const StationSettings& current,
+                                          const FrmSettings::DeviceName& deviceName, QWidget* parent) {
     FrmSettings dialog(state, current, deviceName, parent);
     dialog.exec();
     return dialog.selection();

@@ -17,11 +17,6 @@ class QGridLayout;
 
 namespace quorlan::config {
 
-struct CommSelection {
-    int port = 0;
-    std::string settings;
-};
-
 class FrmSettings final : public QDialog {
     Q_OBJECT
 public:
@@ -32,7 +27,7 @@ public:
                 QWidget* parent = nullptr);
 
     // The choice after OK; nothing after Cancel.
-    std::optional<CommSelection> selection() const { return m_selection; }
+    std::optional<CommChoice> selection() const { return m_selection; }
 
 private:
     struct Cell {
@@ -54,11 +49,11 @@ private:
     void confirm();
 
     SettingsDialogState& m_state;
-    std::optional<CommSelection> m_selection;
+    std::optional<CommChoice> m_selection;
 };
 
 // Shows the dialog modally, centred; the choice on OK.
-std::optional<CommSelection> askCommSettings(SettingsDialogState& state, const StationSettings& current,
-                                             const FrmSettings::DeviceName& deviceName, QWidget* parent);
+std::optional<CommChoice> askCommSettings(SettingsDialogState& state, const StationSettings& current,
+                                          const FrmSettings::DeviceName& deviceName, QWidget* parent);
 
 } // namespace quorlan::config

@@ -9,16 +9,12 @@ namespace quorlan::shell {
 SettingsDialogPrompt::SettingsDialogPrompt(MainWindow& window, const platform::SerialPort& port)
     : m_window(window), m_port(port) {}
 
-std::optional<CommChoice> SettingsDialogPrompt::askPortSettings(const config::StationSettings& current) {
+std::optional<config::CommChoice> SettingsDialogPrompt::askPortSettings(const config::StationSettings& current) {
     if (m_window.unattended()) {
         return std::nullopt;
     }
-    const auto selection = config::askCommSettings(
+    return config::askCommSettings(
         m_state, current, [this](int port) { return m_port.deviceName(port); }, &m_window);
-    if (!selection) {
-        return std::nullopt;
-    }
-    return CommChoice{selection->port, selection->settings};
 }
 
 namespace {

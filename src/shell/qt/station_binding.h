@@ -15,7 +15,7 @@ namespace quorlan::shell {
 class SettingsDialogPrompt final : public PortSettingsPrompt {
 public:
     SettingsDialogPrompt(MainWindow& window, const platform::SerialPort& port);
-    std::optional<CommChoice> askPortSettings(const config::StationSettings& current) override;
+    std::optional<config::CommChoice> askPortSettings(const config::StationSettings& current) override;
 
 private:
     MainWindow& m_window;

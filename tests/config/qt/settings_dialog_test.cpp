@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-using quorlan::config::CommSelection;
+using quorlan::config::CommChoice;
 using quorlan::config::FrmSettings;
 using quorlan::config::SettingsDialogState;
 using quorlan::config::StationSettings;
@@ -90,7 +90,7 @@ void SettingsDialogTest::okHandsBackWhatWasPreselected() {
     dialog.show();
     QCOMPARE(checkedOptions(dialog), checked);
     click(dialog, "cmdOK");
-    const std::optional<CommSelection> choice = dialog.selection();
+    const std::optional<CommChoice> choice = dialog.selection();
     QVERIFY(choice.has_value());
     QCOMPARE(choice->port, chosenPort);
     QCOMPARE(QString::fromStdString(choice->settings), settings);
