@@ -1,5 +1,6 @@
 #include "history/event.h"
 
+#include "platform/cp1252.h"
 #include "platform/text.h"
 
 #include <array>

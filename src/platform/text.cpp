@@ -2,7 +2,6 @@
 
 #include "platform/error.h"
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -199,40 +198,6 @@ std::string visibleText(std::string_view text, std::size_t maxLength) {
     }
     return escapeControls(text.substr(0, maxLength)) + "... (" + std::to_string(text.size() - maxLength) +
            " more characters)";
-}
-
-namespace {
-
-// 0x80-0x9F, the range where the code page differs from Latin-1.
-constexpr std::array<char16_t, 32> kHighRange = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-} // namespace
-
-char32_t cp1252CodePoint(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0x9F ? kHighRange[byte - 0x80] : char32_t{byte};
-}
-
-std::string cp1252ToUtf8(std::string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    for (const char c : text) {
-        const char32_t code = cp1252CodePoint(static_cast<unsigned char>(c));
-        if (code < 0x80) {
-            result += static_cast<char>(code);
-        } else if (code < 0x800) {
-            result += static_cast<char>(0xC0 | (code >> 6));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            result += static_cast<char>(0xE0 | (code >> 12));
-            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return result;
 }
 
 } // namespace quorlan::platform

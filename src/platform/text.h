@@ -53,11 +53,4 @@ std::string escapeControls(std::string_view text, bool escapeBackslashes = false
 inline constexpr std::size_t kMaxShownLength = 1000;
 std::string visibleText(std::string_view text, std::size_t maxLength = kMaxShownLength);
 
-// The Unicode code point of a Windows-1252 byte. The five bytes the code page leaves undefined
-// keep their C1 code points, as the workstation's conversion did, so they survive a round trip.
-char32_t cp1252CodePoint(unsigned char byte);
-
-// The station's bytes as UTF-8, for what other programs read (the history, its exports).
-std::string cp1252ToUtf8(std::string_view text);
-
 } // namespace quorlan::platform

@@ -2,6 +2,7 @@
 scans wait for an ACK, what it prints, and the exit status a script reads."""
 
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -44,6 +45,14 @@ class Line:
         self.socat.terminate()
         self.socat.wait()
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def read_burst(fd, quiet=0.3):
+    """What arrives on the line until it has been quiet for a while."""
+    received = b""
+    while select.select([fd], [], [], quiet)[0]:
+        received += os.read(fd, 4096)
+    return received
 
 
 def scan(line, *args):
@@ -105,6 +114,18 @@ class ScannerEmulatorTest(unittest.TestCase):
                                         text=True, timeout=10)
                 self.assertEqual(result.returncode, 2)
                 self.assertIn("usage: quorlan-scan", result.stderr)
+
+    def test_text_goes_out_in_the_stations_code_page_and_text_that_is_not_utf8_is_refused(self):
+        # The euro sign, a letter of the code page, one of its five undefined bytes, and a
+        # character it cannot hold.
+        result = scan(self.line, "--expect", "none", "\u20ac\u00f1\u0081\u4e2d")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(read_burst(self.line.station), b"\x80\xf1\x81?")
+        for text in (b"\xf1", b"A\xc3(", b"\xc0\xaf", b"\xed\xa0\x80"):
+            with self.subTest(text=text):
+                result = subprocess.run([TOOL, "--device", self.line.scanner, text], capture_output=True, timeout=10)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(b"not UTF-8 text", result.stderr)
 
     def test_a_missing_device_is_its_own_failure(self):
         absent = os.path.join(self.line.root, "absent")

@@ -30,20 +30,6 @@ TEST(VisibleText, hugeTextIsCutWithANoteOfWhatWasLeftOut) {
     EXPECT_EQ(visibleText(std::string(1000, 'A'), 1000), std::string(1000, 'A'));
 }
 
-TEST(Cp1252ToUtf8, everyByteBecomesItsCharacter_theUndefinedOnesKeepTheirControlCodes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"FLANGE", "FLANGE"},
-        {"\xF1\xD1", "\xC3\xB1\xC3\x91"}, // n and N with tilde
-        {"\x80", "\xE2\x82\xAC"},         // euro sign
-        {"\x9F", "\xC5\xB8"},             // Y with diaeresis
-        {"\x81\x9D", "\xC2\x81\xC2\x9D"}, // undefined in the code page
-        {std::string("\0", 1), std::string("\0", 1)},
-    };
-    for (const auto& [bytes, utf8] : cases) {
-        EXPECT_EQ(cp1252ToUtf8(bytes), utf8) << escapeControls(bytes);
-    }
-}
-
 TEST(PermissionHint, namesTheDialoutGroupOnlyWhenItIsTheCause) {
     DeviceAccess access{"/dev/ttyACM0", "root", "dialout", "crw-rw----", "op", false, false};
     EXPECT_EQ(permissionHint(access), "Permission denied: /dev/ttyACM0 belongs to the group dialout and op is not a "

@@ -90,7 +90,7 @@ int run(const Options& options) {
             } else {
                 throw std::invalid_argument("not pairs of hex digits: " + scan.text);
             }
-            shown.push_back(describeScan(scan, options, payloads.back().size()));
+            shown.push_back(describeScan(scan, options, payloads.back()));
         }
     } catch (const std::invalid_argument& refused) {
         std::cerr << "quorlan-scan: " << refused.what() << "\n";

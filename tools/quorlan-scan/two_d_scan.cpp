@@ -1,6 +1,7 @@
 #include "two_d_scan.h"
 
 #include "cnc/compressed_payload.h"
+#include "platform/cp1252.h"
 #include "platform/text.h"
 #include "scan/two_d_payload.h"
 #include "scan_bytes.h"
@@ -54,13 +55,14 @@ std::string twoDScanBytes(const ScanArgument& scan, const Options& options) {
     return options.compress ? cnc::buildCompressedScan(payload) : payload;
 }
 
-std::string describeScan(const ScanArgument& scan, const Options& options, std::size_t bytes) {
+std::string describeScan(const ScanArgument& scan, const Options& options, const std::string& payload) {
     if (scan.kind == ScanKind::Given) {
-        return platform::visibleText(scan.text); // a scan's escape sequences must not drive this terminal
+        // What the station reads; a scan's escape sequences must not drive this terminal.
+        return platform::cp1252ToUtf8(platform::visibleText(payload));
     }
     const std::string what =
         scan.kind == ScanKind::ListLoad ? "2D list " + scan.text : "2D " + scan.text + " with " + scan.programFile;
-    return what + " (" + std::to_string(bytes) + " bytes" + (options.compress ? ", compressed)" : ")");
+    return what + " (" + std::to_string(payload.size()) + " bytes" + (options.compress ? ", compressed)" : ")");
 }
 
 } // namespace quorlan::scan_tool

@@ -12,7 +12,8 @@ namespace quorlan::scan_tool {
 // could not read back, or a program file that cannot be read.
 std::string twoDScanBytes(const ScanArgument& scan, const Options& options);
 
-// What the emulator prints for the scan it sent, control characters shown as escapes.
-std::string describeScan(const ScanArgument& scan, const Options& options, std::size_t bytes);
+// What the emulator prints for the scan it sent (its payload): what the station reads, in UTF-8,
+// control characters shown as escapes; a 2D scan by its header and size.
+std::string describeScan(const ScanArgument& scan, const Options& options, const std::string& payload);
 
 } // namespace quorlan::scan_tool

@@ -1,4 +1,5 @@
-// The one place where the core's Windows-1252 bytes meet Qt's Unicode text.
+// The one place where the core's Windows-1252 bytes meet Qt's Unicode text (the codec is
+// platform/cp1252.h).
 #pragma once
 
 #include <QString>
