@@ -18,6 +18,8 @@ std::string describeError(int number) {
         return "File not found";
     case errc::kDeviceIo:
         return "Device I/O error";
+    case errc::kFileAlreadyExists:
+        return "File already exists";
     case errc::kInputPastEnd:
         return "Input past end of file";
     case errc::kDeviceUnavailable:

@@ -3,8 +3,10 @@
 import os
 import signal
 import re
+import stat
 import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -87,6 +89,27 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(result.stdout, "")
         self.assertIn("quorlan: unknown option --bogus", result.stderr)
         self.assertIn("usage: quorlan [OPTION]... [WORD]...", result.stderr)
+
+    def test_a_new_control_key_is_written_once_for_its_owner_alone(self):
+        with tempfile.TemporaryDirectory() as folder:
+            key = os.path.join(folder, "control.key")
+            old_mask = os.umask(0)
+            try:
+                first = self.run_station("--new-control-key", key)
+            finally:
+                os.umask(old_mask)
+            self.assertEqual(first.returncode, 0, first.stderr)
+            self.assertIn(key, first.stdout)
+            self.assertEqual(stat.S_IMODE(os.stat(key).st_mode), 0o600)
+            with open(key) as f:
+                text = f.read()
+            self.assertRegex(text, r"^[0-9a-f]{64}\n$")
+
+            again = self.run_station("--new-control-key", key)
+            self.assertEqual(again.returncode, 1)
+            self.assertIn("quorlan: no new control key: " + key + " cannot be created: File exists", again.stderr)
+            with open(key) as f:
+                self.assertEqual(f.read(), text)
 
 
 class TerminationTest(unittest.TestCase):

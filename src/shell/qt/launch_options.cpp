@@ -106,6 +106,13 @@ constexpr OptionRow kOptions[] = {
      [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, false); }},
     {"--until", "DATE", "with --history-export: the events up to DATE, a date's whole day included",
      [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, true); }},
+    {"--new-control-key", "FILE",
+     "write a new key for the link to the control's PC into FILE, which must not exist yet, readable by its owner "
+     "alone, and exit; copy the file to the control's PC for the bridge",
+     [](LaunchOptions& options, const QString& value) {
+         options.action = LaunchAction::NewControlKey;
+         options.newControlKeyFile = value;
+     }},
     {"--help", nullptr, "print this help and exit",
      [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Help; }},
     {"--version", nullptr, "print the version and exit",

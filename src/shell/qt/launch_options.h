@@ -11,8 +11,9 @@
 
 namespace quorlan::shell {
 
-// What main() does with the arguments: start the station, export its history, or print something and end.
-enum class LaunchAction { Run, HistoryExport, Help, Version, UsageError };
+// What main() does with the arguments: start the station, export its history, write a control key,
+// or print something and end.
+enum class LaunchAction { Run, HistoryExport, NewControlKey, Help, Version, UsageError };
 
 struct LaunchOptions {
     LaunchAction action = LaunchAction::Run;
@@ -22,6 +23,7 @@ struct LaunchOptions {
     QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
     QString cncServer;         // --cnc local:NAME: cnc-sim's socket; empty for the built-in simulator
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
+    QString newControlKeyFile;                    // --new-control-key FILE
     QString commandLine;                          // the remaining arguments joined by blanks
     // --history-export [--since DATE] [--until DATE] FILE.csv: the history's events of that time.
     QString historyFile;

@@ -1,5 +1,6 @@
 // The station's start: the platform's adapters, the control, the station's logic and
 // its window, put together for one run.
+#include "cnc/control_key.h"
 #include "cnc/qt/test_console.h"
 #include "platform/error.h"
 #include "platform/path_mapper.h"
@@ -47,7 +48,25 @@ void warn(const QString& text) {
     print(stderr, QStringLiteral("Quorlan: %1\n").arg(text));
 }
 
-// --help, --version and unreadable arguments end the program before a station starts.
+// Folders reach the logic as the file system's own bytes, so files in them can be opened.
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+int writeNewControlKey(const QString& file) {
+    try {
+        cnc::writeNewControlKey(localPath(file));
+    } catch (const platform::StationError& error) {
+        print(stderr,
+              QStringLiteral("quorlan: no new control key: %1\n").arg(QString::fromStdString(error.description())));
+        return 1;
+    }
+    print(stdout, QStringLiteral("A new control key is in %1, readable by you alone.\n").arg(file));
+    return 0;
+}
+
+// --help, --version, --new-control-key and unreadable arguments end the program before a station
+// starts.
 std::optional<int> answerWithoutStarting(const shell::LaunchOptions& launch) {
     switch (launch.action) {
     case shell::LaunchAction::Help:
@@ -56,6 +75,8 @@ std::optional<int> answerWithoutStarting(const shell::LaunchOptions& launch) {
     case shell::LaunchAction::Version:
         print(stdout, QStringLiteral("Quorlan " QUORLAN_VERSION "\n"));
         return 0;
+    case shell::LaunchAction::NewControlKey:
+        return writeNewControlKey(launch.newControlKeyFile);
     case shell::LaunchAction::UsageError:
         print(stderr, QStringLiteral("quorlan: %1\n%2\nTry 'quorlan --help' for more information.\n")
                           .arg(launch.usageError, shell::launchUsage()));
@@ -71,11 +92,6 @@ std::optional<int> answerWithoutStarting(const shell::LaunchOptions& launch) {
 bool withoutDisplay() {
     const QString platform = QGuiApplication::platformName();
     return platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
-}
-
-// Folders reach the logic as the file system's own bytes, so files in them can be opened.
-std::string localPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 shell::HostFolders hostFolders() {

@@ -74,6 +74,7 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
     QTest::newRow("help among words") << list({"NOAPP", "--help"}) << LaunchAction::Help << "";
     QTest::newRow("short help") << list({"-h"}) << LaunchAction::Help << "";
     QTest::newRow("version") << list({"--version"}) << LaunchAction::Version << "";
+    QTest::newRow("new control key") << list({"--new-control-key", "k"}) << LaunchAction::NewControlKey << "";
     QTest::newRow("unknown option") << list({"KEEP", "--bogus", "--help"}) << LaunchAction::UsageError
                                     << "unknown option --bogus";
     QTest::newRow("unknown option with a value")
@@ -132,7 +133,7 @@ void LaunchOptionsTest::helpNamesEveryOptionAndWord() {
     const QString help = launchHelp();
     QVERIFY(help.startsWith(QStringLiteral("usage: quorlan ")));
     for (const char* term : {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS",
-                             "--show-work-list", "--test-console", "--history-export", "--since DATE", "--until DATE",
+                             "--show-work-list", "--test-console", "--history-export", "--since DATE", "--until DATE", "--new-control-key FILE",
                              "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
         QVERIFY2(help.contains(QLatin1String(term)), term);
     }
