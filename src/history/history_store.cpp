@@ -74,12 +74,16 @@ template <typename Work> bool HistoryStore::attempt(Work work) {
 void HistoryStore::ensureOpen() {
     if (m_db) {
         // A file moved away or deleted under the open connection would take the events with it,
-        // unseen: a new file at the path is what the settings ask for.
+        // unseen: a new file at the path is what the settings ask for. The log beside the path
+        // still belongs to the old file, and SQLite leaves it there when it closes a moved file;
+        // a new file at the path would read it as its own. So the log goes into the old file
+        // first and is emptied.
         int moved = 0;
         sqlite3_file_control(m_db->handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved);
         if (moved == 0) {
             return;
         }
+        sqlite3_wal_checkpoint_v2(m_db->handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
         close();
     }
     if (m_options.createFolder) {

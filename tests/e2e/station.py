@@ -171,7 +171,8 @@ class Station:
             time.sleep(0.01)
         return condition()
 
-    def stop(self):
+    def stop_station(self):
+        """Ends the station as a termination signal does (as its close box would), and waits."""
         if self.process and self.process.poll() is None:
             self.process.terminate()
             try:
@@ -179,6 +180,9 @@ class Station:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+    def stop(self):
+        self.stop_station()
         for process in self.launched:
             if process.poll() is None:
                 process.kill()

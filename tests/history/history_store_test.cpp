@@ -259,6 +259,19 @@ TEST_F(HistoryStoreTest, fileMovedAwayWhileOpen_aNewOneIsStartedWithoutAWord) {
 
     EXPECT_TRUE(s.reports.empty());
     EXPECT_THAT(programsOf(allEvents(path)), ElementsAre("B.CNC"));
+    EXPECT_THAT(programsOf(allEvents(path + ".old")), ElementsAre("A.CNC")) << "the moved file keeps its events";
+}
+
+TEST_F(HistoryStoreTest, fileReplacedByADamagedOneWhileOpen_isReported) {
+    testing::ReportingStore s({path});
+    s.store.record(event(kMay2, "A"));
+    folder.write("garbage", std::string(15000, 'x'));
+    std::filesystem::rename(folder.path("garbage"), path);
+
+    s.store.record(event(kMay2 + 1, "B"));
+
+    ASSERT_EQ(s.reports.size(), 1u);
+    EXPECT_THAT(s.reports[0], HasSubstr("is damaged or not a history file"));
 }
 
 TEST_F(HistoryStoreTest, outbox_givesEachConsumerTheEventsAfterItsMark_inOrder) {
