@@ -7,6 +7,11 @@ QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-d
     xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file
     clang-14 libclang-rt-14-dev clang-format)
 
+# What only ./test needs: the Windows cross compilers and Wine, for the programs that run on the
+# control's PC and their tests. (32-bit programs are built too; running them would need the i386
+# architecture and wine32, which these scripts do not add to the system.)
+QUORLAN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64)
+
 quorlan_install_missing() {
     local missing=() package
     for package in "${QUORLAN_PACKAGES[@]}" "$@"; do
