@@ -45,7 +45,7 @@ public:
 
 class OpenPort final : public platform::SerialPort {
 public:
-    std::size_t open(int, const std::string&) override { return 0; }
+    std::size_t open(int, const platform::SerialParameters&) override { return 0; }
     void close() override {}
     bool isOpen() const override { return true; }
     int waitingCount() override { return 0; }

@@ -59,10 +59,13 @@ std::int32_t parseBaud(const std::string& text, const std::string& item) {
     return static_cast<std::int32_t>(baud);
 }
 
-Parity parseParity(const std::string& text, const std::string& item) {
+platform::Parity parseParity(const std::string& text, const std::string& item) {
     const std::string letter = platform::toUpper(item);
-    static constexpr std::array<std::pair<const char*, Parity>, 5> kLetters{
-        {{"N", Parity::None}, {"O", Parity::Odd}, {"E", Parity::Even}, {"M", Parity::Mark}, {"S", Parity::Space}}};
+    static constexpr std::array<std::pair<const char*, platform::Parity>, 5> kLetters{{{"N", platform::Parity::None},
+                                                                                       {"O", platform::Parity::Odd},
+                                                                                       {"E", platform::Parity::Even},
+                                                                                       {"M", platform::Parity::Mark},
+                                                                                       {"S", platform::Parity::Space}}};
     for (const auto& [name, parity] : kLetters) {
         if (letter == name) {
             return parity;
@@ -78,15 +81,15 @@ int parseDataBits(const std::string& text, const std::string& item) {
     return item[0] - '0';
 }
 
-StopBits parseStopBits(const std::string& text, const std::string& item) {
+platform::StopBits parseStopBits(const std::string& text, const std::string& item) {
     if (item == "1") {
-        return StopBits::One;
+        return platform::StopBits::One;
     }
     if (item == "1.5") {
-        return StopBits::OneAndHalf;
+        return platform::StopBits::OneAndHalf;
     }
     if (item == "2") {
-        return StopBits::Two;
+        return platform::StopBits::Two;
     }
     rejectSettings(text, "have invalid stop bits \"" + item + "\" (1, 1.5 or 2)");
 }
@@ -126,12 +129,16 @@ void storeDialogSettings(const SettingsDialogState& state, StationSettings& sett
     settings.CommPort = state.port;
 }
 
+std::size_t openScannerPort(platform::SerialPort& port, const StationSettings& settings) {
+    return port.open(settings.CommPort, parseCommSettings(settings.CommSettings));
+}
+
 bool OpenCommPort(const StationSettings& settings, platform::SerialPort& port, platform::StationView& view) {
     try {
         if (port.isOpen()) {
             port.close();
         }
-        showPortOpened(settings, port.open(settings.CommPort, settings.CommSettings), view);
+        showPortOpened(settings, openScannerPort(port, settings), view);
         return true;
     } catch (const platform::StationError& error) {
         showUnexpectedError(view, error);
@@ -147,12 +154,12 @@ void showPortOpened(const StationSettings& settings, std::size_t discarded, plat
     }
 }
 
-SerialParameters parseCommSettings(const std::string& text) {
+platform::SerialParameters parseCommSettings(const std::string& text) {
     const auto items = itemsOf(text);
     if (items.size() != 4) {
         rejectSettings(text, "need four items separated by commas");
     }
-    SerialParameters parameters;
+    platform::SerialParameters parameters;
     parameters.baud = parseBaud(text, items[0]);
     parameters.parity = parseParity(text, items[1]);
     parameters.dataBits = parseDataBits(text, items[2]);

@@ -1,5 +1,5 @@
 // The serial settings dialog's logic without its widgets, opening the scanner's port, and the
-// reading of a settings text such as "9600,N,8,1" for the real serial adapter.
+// reading of a settings text such as "9600,N,8,1" into the parameters the port is opened with.
 #pragma once
 
 #include "config/station_settings.h"
@@ -50,6 +50,10 @@ std::string buildCommSettings(const SettingsDialogState& state);
 // OK's first two steps: CommSettings and CommPort from the dialog's values.
 void storeDialogSettings(const SettingsDialogState& state, StationSettings& settings);
 
+// Opens the port with CommPort and CommSettings: throws as SerialPort::open does, and StationError
+// 380 for settings that cannot be read (parseCommSettings).
+std::size_t openScannerPort(platform::SerialPort& port, const StationSettings& settings);
+
 // (Re)opens the port with CommPort and CommSettings and shows "COM1:9600,N,8,1" in the status bar.
 // On failure the operator sees the unexpected-error message, the port text stays as it was and
 // the result is false (the caller then offers the settings dialog again).
@@ -59,19 +63,9 @@ bool OpenCommPort(const StationSettings& settings, platform::SerialPort& port, p
 // was thrown away. Those scans got no "ACK", so the operator knows to scan them again.
 void showPortOpened(const StationSettings& settings, std::size_t discarded, platform::StationView& view);
 
-enum class Parity { None, Odd, Even, Mark, Space };
-enum class StopBits { One, OneAndHalf, Two };
-
-struct SerialParameters {
-    std::int32_t baud = 9600;
-    Parity parity = Parity::None;
-    int dataBits = 8;
-    StopBits stopBits = StopBits::One;
-};
-
 // Reads a settings text for the serial adapter: a positive baud rate, a parity letter (N, O, E,
 // M or S), 5 to 8 data bits and 1, 1.5 or 2 stop bits. Throws StationError 380 (invalid
 // property value) whose description names the fault.
-SerialParameters parseCommSettings(const std::string& text);
+platform::SerialParameters parseCommSettings(const std::string& text);
 
 } // namespace quorlan::config

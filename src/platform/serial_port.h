@@ -1,12 +1,27 @@
 // The scanner's serial port, with the operations the station uses: open with a port number and
-// a settings text such as "9600,N,8,1", the open state, the count of waiting input, reading
-// everything waiting, and writing.
+// the line's parameters, the open state, the count of waiting input, reading everything waiting,
+// and writing.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace quorlan::platform {
+
+enum class Parity { None, Odd, Even, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+
+// The line's parameters, as the settings give them in a text such as "9600,N,8,1".
+struct SerialParameters {
+    std::int32_t baud = 9600;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    StopBits stopBits = StopBits::One;
+};
+
+// The parameters as a settings text: "9600,N,8,1", "115200,E,7,1.5".
+std::string settingsText(const SerialParameters& parameters);
 
 class SerialPort {
 public:
@@ -15,8 +30,8 @@ public:
     // Closes the port first when it is open. Input that was waiting from before is thrown away,
     // so that it cannot be glued to the next scan; returns how many bytes that was. Throws
     // StationError when the port number has no device, the device is in use or not accessible,
-    // or the settings text is not valid.
-    virtual std::size_t open(int port, const std::string& settings) = 0;
+    // or the device does not take the parameters.
+    virtual std::size_t open(int port, const SerialParameters& parameters) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

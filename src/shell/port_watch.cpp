@@ -23,7 +23,7 @@ bool PortWatch::ready() {
 
 void PortWatch::reopen() {
     try {
-        const std::size_t discarded = m_port.open(m_settings.CommPort, m_settings.CommSettings);
+        const std::size_t discarded = config::openScannerPort(m_port, m_settings);
         config::showPortOpened(m_settings, discarded, m_view);
         if (discarded == 0) {
             m_view.setStatus("The scanner port " + portName() + " is open again. Ready.");

@@ -72,9 +72,15 @@ TEST(OpenCommPort, failureIsReportedAndKeepsThePortText) {
 TEST(ParseCommSettings, readsValidTexts) {
     const auto parameters = parseCommSettings(" 115200 , e , 7 , 1.5 ");
     EXPECT_EQ(parameters.baud, 115200);
-    EXPECT_EQ(parameters.parity, Parity::Even);
+    EXPECT_EQ(parameters.parity, platform::Parity::Even);
     EXPECT_EQ(parameters.dataBits, 7);
-    EXPECT_EQ(parameters.stopBits, StopBits::OneAndHalf);
+    EXPECT_EQ(parameters.stopBits, platform::StopBits::OneAndHalf);
+}
+
+TEST(ParseCommSettings, theParametersReadAsTheTextTheyCameFrom) {
+    for (const char* text : {"9600,N,8,1", "115200,E,7,1.5", "300,S,5,2", "57600,M,6,1", "1200,O,8,2"}) {
+        EXPECT_EQ(platform::settingsText(parseCommSettings(text)), text);
+    }
 }
 
 TEST(ParseCommSettings, rejectsMalformedTextsWithAClearReason) {

@@ -13,14 +13,14 @@ namespace quorlan::testing {
 
 class FakeSerialPort final : public platform::SerialPort {
 public:
-    std::size_t open(int port, const std::string& settings) override {
+    std::size_t open(int port, const platform::SerialParameters& parameters) override {
         ++openCalls;
         if (failOpenWith != 0) {
             throw platform::StationError(failOpenWith);
         }
         opened = true;
         openedPort = port;
-        openedSettings = settings;
+        openedSettings = platform::settingsText(parameters);
         const std::size_t discarded = pending.size();
         pending.clear();
         return discarded;

@@ -1,6 +1,5 @@
 #include "platform/qt/qt_serial_port.h"
 
-#include "config/comm_settings.h"
 #include "platform/error.h"
 #include "platform/qt/port_diagnosis.h"
 
@@ -13,29 +12,29 @@ namespace quorlan::platform {
 
 namespace {
 
-QSerialPort::Parity toQt(config::Parity parity) {
+QSerialPort::Parity toQt(Parity parity) {
     switch (parity) {
-    case config::Parity::Odd:
+    case Parity::Odd:
         return QSerialPort::OddParity;
-    case config::Parity::Even:
+    case Parity::Even:
         return QSerialPort::EvenParity;
-    case config::Parity::Mark:
+    case Parity::Mark:
         return QSerialPort::MarkParity;
-    case config::Parity::Space:
+    case Parity::Space:
         return QSerialPort::SpaceParity;
-    case config::Parity::None:
+    case Parity::None:
         break;
     }
     return QSerialPort::NoParity;
 }
 
-QSerialPort::StopBits toQt(config::StopBits stopBits) {
+QSerialPort::StopBits toQt(StopBits stopBits) {
     switch (stopBits) {
-    case config::StopBits::OneAndHalf:
+    case StopBits::OneAndHalf:
         return QSerialPort::OneAndHalfStop;
-    case config::StopBits::Two:
+    case StopBits::Two:
         return QSerialPort::TwoStop;
-    case config::StopBits::One:
+    case StopBits::One:
         break;
     }
     return QSerialPort::OneStop;
@@ -56,7 +55,7 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
 }
 
-std::size_t QtSerialPort::open(int port, const std::string& settings) {
+std::size_t QtSerialPort::open(int port, const SerialParameters& parameters) {
     close();
     const std::string device = deviceName(port);
     if (port < 1 || device.empty() || !deviceExists(device)) {
@@ -64,7 +63,6 @@ std::size_t QtSerialPort::open(int port, const std::string& settings) {
                            "Invalid port number: COM" + std::to_string(port) +
                                (device.empty() ? " has no device" : " has no device " + device));
     }
-    const config::SerialParameters parameters = config::parseCommSettings(settings);
     m_port.setPortName(QFile::decodeName(device.c_str()));
     if (!m_port.open(QIODevice::ReadWrite)) {
         throwOpenFailure(device);
@@ -75,7 +73,8 @@ std::size_t QtSerialPort::open(int port, const std::string& settings) {
     if (!accepted) {
         const std::string why = text(m_port.errorString());
         m_port.close();
-        throw StationError(errc::kPortOpenFailed, device + " does not accept the settings " + settings + ": " + why);
+        throw StationError(errc::kPortOpenFailed,
+                           device + " does not accept the settings " + settingsText(parameters) + ": " + why);
     }
     m_device = device;
     m_buffer.clear();

@@ -20,7 +20,7 @@ public:
     explicit QtSerialPort(QObject* parent = nullptr);
     void setDeviceLookup(DeviceLookup lookup) { m_lookup = std::move(lookup); }
 
-    std::size_t open(int port, const std::string& settings) override;
+    std::size_t open(int port, const SerialParameters& parameters) override;
     void close() override;
     bool isOpen() const override;
     int waitingCount() override;
