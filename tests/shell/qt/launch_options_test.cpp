@@ -132,9 +132,10 @@ void LaunchOptionsTest::historyExportTakesItsFileAndTimes() {
 void LaunchOptionsTest::helpNamesEveryOptionAndWord() {
     const QString help = launchHelp();
     QVERIFY(help.startsWith(QStringLiteral("usage: quorlan ")));
-    for (const char* term : {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS",
-                             "--show-work-list", "--test-console", "--history-export", "--since DATE", "--until DATE", "--new-control-key FILE",
-                             "--help", "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
+    for (const char* term :
+         {"--unattended", "--cnc local:NAME", "--cnc-journal FILE", "--list-timeout SECONDS", "--show-work-list",
+          "--test-console", "--history-export", "--since DATE", "--until DATE", "--new-control-key FILE", "--help",
+          "--version", "NOAPP", "CSV", "KEEP", "QUORLAN_WINDIR", "QUORLAN_DRIVE_"}) {
         QVERIFY2(help.contains(QLatin1String(term)), term);
     }
     for (const QString& line : help.split(QLatin1Char('\n'))) {
