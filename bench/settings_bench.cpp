@@ -6,9 +6,12 @@
 #include "platform/ini_file.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -16,35 +19,49 @@ using namespace quorlan;
 
 // A settings file as an installation has it: every key of the station, every slot set up, a
 // trigger for each source.
-struct SettingsFolder {
-    SettingsFolder() {
-        std::filesystem::create_directories(root);
-        std::ofstream file(root / "QZT.INI", std::ios::binary);
-        file << "[KORVALDE]\r\nSettings=9600,N,8,1\r\nCommPort=1\r\nCommPollTime=100\r\nGCodePath=C:\\PROGS\\\r\n"
-                "ListPath=C:\\PROGS\\lsx\\\r\nCSVInPath=C:\\CSV\\\r\nCSVOutPath=C:\\OUT\\Quorlan.csv\r\n"
-                "AutoStart= 1\r\nOverwrite= 1\r\nAutoClear= 0\r\nExclusion=3\r\n";
-        for (const fieldsel::FieldSlot& slot : fieldsel::FieldSelectionSettings().fieldSlots) {
-            file << "FieldCode_" << slot.code << "=" << slot.code[2] << "\r\nFieldFlag_" << slot.code << "=1\r\n";
-        }
-        file << "HalfLimitX=1000\r\nHalfLimitY=600\r\nAutoSelSetting=1\r\nPNameMSel=1\r\nPNameMirrorLR=-1\r\n"
-                "PNameMirrorCPos=12\r\nPNameMirrorText=W\r\nCommentMirrorText=MIRROR\r\nCommentMirrorCPos=3\r\n";
+std::string installedSettings() {
+    std::string text =
+        "[KORVALDE]\r\nSettings=9600,N,8,1\r\nCommPort=1\r\nCommPollTime=100\r\nGCodePath=C:\\PROGS\\\r\n"
+        "ListPath=C:\\PROGS\\lsx\\\r\nCSVInPath=C:\\CSV\\\r\nCSVOutPath=C:\\OUT\\Quorlan.csv\r\n"
+        "AutoStart= 1\r\nOverwrite= 1\r\nAutoClear= 0\r\nExclusion=3\r\n";
+    for (const fieldsel::FieldSlot& slot : fieldsel::FieldSelectionSettings().fieldSlots) {
+        text += "FieldCode_" + slot.code + "=" + slot.code[2] + "\r\nFieldFlag_" + slot.code + "=1\r\n";
     }
-    ~SettingsFolder() { std::filesystem::remove_all(root); }
+    return text + "HalfLimitX=1000\r\nHalfLimitY=600\r\nAutoSelSetting=1\r\nPNameMSel=1\r\nPNameMirrorLR=-1\r\n"
+                  "PNameMirrorCPos=12\r\nPNameMirrorText=W\r\nCommentMirrorText=MIRROR\r\nCommentMirrorCPos=3\r\n";
+}
 
-    std::string path() const { return (root / "QZT.INI").string(); }
+// Settings folders, each with its own copy of the file. A station starts with a settings file it
+// has never read; going round more folders than the station keeps parsed files for, each start-up
+// of the benchmark meets a file it does not know either, and reads and parses it once.
+struct SettingsFolders {
+    explicit SettingsFolders(int count) {
+        for (int i = 0; i < count; ++i) {
+            const auto folder = root / std::to_string(i);
+            std::filesystem::create_directories(folder);
+            std::ofstream(folder / "QZT.INI", std::ios::binary) << installedSettings();
+            folders.push_back(folder.string());
+        }
+        // Files changed a moment ago are read again on each read until their time has passed.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ~SettingsFolders() { std::filesystem::remove_all(root); }
 
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("quorlan-settings-bench-" + std::to_string(::getpid()));
+    std::vector<std::string> folders;
 };
 
 void iniLoadAtStartUp(benchmark::State& state) {
-    const SettingsFolder folder;
+    const SettingsFolders settingsFolders(64);
     bench::QuietView view;
     const platform::PathMapper paths;
+    std::size_t next = 0;
     for (auto _ : state) {
+        const std::string& folder = settingsFolders.folders[next++ % settingsFolders.folders.size()];
         config::StationSettings settings;
-        config::LoadConfiguration(settings, view, paths, folder.root.string(), folder.root.string());
-        platform::IniFileSection file(folder.path(), "KORVALDE");
+        config::LoadConfiguration(settings, view, paths, folder, folder);
+        platform::IniFileSection file(folder + "/QZT.INI", "KORVALDE");
         fieldsel::AutoFieldSelection selection(file);
         benchmark::DoNotOptimize(selection.settings().halfLimitX);
     }
@@ -53,8 +70,8 @@ BENCHMARK(iniLoadAtStartUp)->Unit(benchmark::kMicrosecond);
 
 // Trigger test and slot choice for parts that alternate between the halves of the table.
 void fieldSelectionOfOnePart(benchmark::State& state) {
-    const SettingsFolder folder;
-    platform::IniFileSection file(folder.path(), "KORVALDE");
+    const SettingsFolders settingsFolders(1);
+    platform::IniFileSection file(settingsFolders.folders[0] + "/QZT.INI", "KORVALDE");
     fieldsel::AutoFieldSelection selection(file);
     selection.settings();
     for (auto _ : state) {

@@ -3,10 +3,11 @@
 #include "platform/error.h"
 #include "platform/file_lookup.h"
 #include "platform/file_write.h"
+#include "platform/ordinary_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,18 +16,34 @@ namespace quorlan::cnc {
 
 namespace {
 
+using platform::ReplaceFailure;
 using platform::StationError;
-using platform::writeAll;
 
 [[noreturn]] void fail(int systemError, const std::string& what) {
     throw StationError(platform::lookupErrorNumber(systemError), what + ": " + std::strerror(systemError));
 }
 
-// Hidden beside the program, so that it is on the same file system and never read as a program.
-std::string temporaryPathFor(const std::string& localPath) {
-    const auto slash = localPath.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return localPath.substr(0, nameStart) + ".~" + localPath.substr(nameStart) + "." + std::to_string(::getpid());
+std::string linkTarget(const std::string& localPath) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(localPath.c_str(), target.data(), target.size());
+    target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return target;
+}
+
+// A link in the program folder may lead anywhere, and replacing it would undo what whoever made
+// it meant: the operator is told, and nothing is written.
+void refuseAnythingButAFile(const std::string& localPath) {
+    struct stat status {};
+    if (::lstat(localPath.c_str(), &status) != 0 || S_ISREG(status.st_mode)) {
+        return;
+    }
+    if (S_ISLNK(status.st_mode)) {
+        throw StationError(platform::errc::kPathFileAccess,
+                           "the program file is a symbolic link (to " + linkTarget(localPath) +
+                               "), which the station neither writes through nor replaces");
+    }
+    throw StationError(platform::errc::kPathFileAccess,
+                       "the program's name is taken by " + platform::fileKind(status.st_mode) + ", not a file");
 }
 
 } // namespace
@@ -37,22 +54,23 @@ bool holdsProgram(const std::string& localPath) {
 }
 
 void SaveProgramFile(const std::string& localPath, const std::string& programText) {
-    struct stat old {};
-    const bool replacing = ::stat(localPath.c_str(), &old) == 0;
-    const std::string temporary = temporaryPathFor(localPath);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        fail(errno, "the program cannot be written in its folder");
+    refuseAnythingButAFile(localPath);
+    const auto failure = platform::replaceFile(localPath, programText + "\r\n", platform::InPlace::Never);
+    if (!failure) {
+        return;
     }
-    bool ok = (!replacing || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, programText) &&
-              writeAll(fd, "\r\n") && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temporary.c_str(), localPath.c_str()) != 0) {
-        const int error = ok ? errno : writeError;
-        ::unlink(temporary.c_str());
-        fail(error, "the program could not be saved");
+    switch (failure->step) {
+    case ReplaceFailure::Step::Folder:
+        fail(failure->systemError, "the program cannot be written in its folder");
+    case ReplaceFailure::Step::ReadOnly:
+        throw StationError(platform::errc::kPermissionDenied, "the program file is read-only");
+    case ReplaceFailure::Step::NotAFile:
+        refuseAnythingButAFile(localPath);
+        break;
+    case ReplaceFailure::Step::Write:
+        break;
     }
+    fail(failure->systemError, "the program could not be saved");
 }
 
 } // namespace quorlan::cnc

@@ -125,11 +125,25 @@ SettingsFile::SettingsFile(StationSettings& settings, const platform::PathMapper
       m_report(std::move(report)) {}
 
 std::string SettingsFile::getString(const std::string& key, const std::string& defaultValue, std::size_t bufferSize) {
-    return platform::getPrivateProfileString(kSection, key, defaultValue, bufferSize, localPath());
+    return platform::profileString(values().get(), kSection, key, defaultValue, bufferSize);
 }
 
 long SettingsFile::getInt(const std::string& key, long defaultValue) {
-    return platform::getPrivateProfileInt(kSection, key, defaultValue, localPath());
+    return platform::profileInt(values().get(), kSection, key, defaultValue);
+}
+
+std::shared_ptr<const platform::IniValues> SettingsFile::values() {
+    if (m_settings.IniFilePath.empty()) {
+        return nullptr;
+    }
+    if (m_mappedFrom == m_settings.IniFilePath) {
+        if (auto values = platform::readIniFile(m_mapped)) {
+            return values;
+        }
+    }
+    m_mappedFrom = m_settings.IniFilePath;
+    m_mapped = localPath();
+    return platform::readIniFile(m_mapped);
 }
 
 void SettingsFile::writeString(const std::string& key, const std::string& value) {

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "config/station_settings.h"
+#include "platform/ini_text.h"
 #include "platform/path_mapper.h"
 #include "platform/profile.h"
 #include "platform/view.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -48,11 +50,16 @@ public:
 
 private:
     std::string localPath() const;
+    std::shared_ptr<const platform::IniValues> values();
 
     StationSettings& m_settings;
     const platform::PathMapper& m_paths;
     std::string m_windowsDirectory;
     Report m_report;
+    // IniFilePath as a local file, mapped once rather than for each of the dozens of reads a
+    // label makes, and again when the file is no longer there under that name.
+    std::string m_mappedFrom;
+    std::string m_mapped;
 };
 
 // "Settings" = CommSettings, then "CommPort" = CommPort in decimal without blanks.

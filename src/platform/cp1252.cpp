@@ -14,8 +14,42 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// The next code point of UTF-8 text, taken off its front; nothing when the text does not go on as
-// UTF-8 does.
+} // namespace
+
+char32_t cp1252CodePoint(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char32_t{byte};
+}
+
+std::optional<char> cp1252Byte(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<char>(codePoint);
+    }
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == codePoint) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return std::nullopt;
+}
+
+void appendUtf8(std::string& utf8, char32_t codePoint) {
+    if (codePoint < 0x80) {
+        utf8 += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (codePoint >> 6));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        utf8 += static_cast<char>(0xE0 | (codePoint >> 12));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        utf8 += static_cast<char>(0xF0 | (codePoint >> 18));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
 std::optional<char32_t> takeUtf8(std::string_view& text) {
     const auto lead = static_cast<unsigned char>(text.front());
     std::size_t length = 1;
@@ -53,39 +87,11 @@ std::optional<char32_t> takeUtf8(std::string_view& text) {
     return codePoint;
 }
 
-} // namespace
-
-char32_t cp1252CodePoint(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char32_t{byte};
-}
-
-std::optional<char> cp1252Byte(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-        return static_cast<char>(codePoint);
-    }
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == codePoint) {
-            return static_cast<char>(0x80 + i);
-        }
-    }
-    return std::nullopt;
-}
-
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string utf8;
     utf8.reserve(bytes.size());
     for (const char byte : bytes) {
-        const char32_t codePoint = cp1252CodePoint(static_cast<unsigned char>(byte));
-        if (codePoint < 0x80) {
-            utf8 += static_cast<char>(codePoint);
-        } else if (codePoint < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (codePoint >> 6));
-            utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else { // every character of the code page is below U+10000
-            utf8 += static_cast<char>(0xE0 | (codePoint >> 12));
-            utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
-        }
+        appendUtf8(utf8, cp1252CodePoint(static_cast<unsigned char>(byte)));
     }
     return utf8;
 }

@@ -22,4 +22,10 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // UTF-8: a stray or missing continuation byte, an overlong form, a surrogate, or beyond U+10FFFF.
 std::optional<std::string> utf8ToCp1252(std::string_view utf8);
 
+// The pieces of UTF-8, for text that is converted character by character (UTF-16 files).
+void appendUtf8(std::string& utf8, char32_t codePoint);
+// The next code point of UTF-8 text, taken off its front; nothing, and the text as it was, when
+// the text does not go on as UTF-8 does.
+std::optional<char32_t> takeUtf8(std::string_view& text);
+
 } // namespace quorlan::platform

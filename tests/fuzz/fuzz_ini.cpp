@@ -28,22 +28,26 @@ Parts split(std::string_view input) {
     return parts;
 }
 
-// Names are compared without the blanks and tabs around them and without regard to case.
+// What the reader trims around names and values: blanks, tabs, vertical tabs, form feeds and the
+// end-of-file mark.
+constexpr std::string_view kBlanks = " \t\v\f\x1A";
+
+// Names are compared without the blanks around them and without regard to case.
 std::string nameKey(std::string_view name) {
-    const auto first = name.find_first_not_of(" \t");
+    const auto first = name.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) {
         return {};
     }
-    return quorlan::platform::toUpper(std::string(name.substr(first, name.find_last_not_of(" \t") - first + 1)));
+    return quorlan::platform::toUpper(std::string(name.substr(first, name.find_last_not_of(kBlanks) - first + 1)));
 }
 
-// A value that reads back as it was written: no blanks or tabs at its ends to be trimmed, and no
-// pair of quotes around it to be dropped.
+// A value that reads back as it was written: no blanks at its ends to be trimmed, and no pair of
+// quotes around it to be dropped.
 bool readsBackAsWritten(const std::string& value) {
     if (value.empty()) {
         return true;
     }
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const auto blank = [](char c) { return kBlanks.find(c) != std::string_view::npos; };
     const bool quoted =
         value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
     return !blank(value.front()) && !blank(value.back()) && !quoted;

@@ -49,6 +49,93 @@ TEST(IniFile, readsWithPrivateProfileRules) {
     EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.makeFolder("unreadable")), "DEF");
 }
 
+// UTF-16 as the bytes of a file: each character of the (ASCII or Latin-1) text as two bytes.
+std::string utf16(std::string_view latin1, bool littleEndian = true) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char c : latin1) {
+        bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return bytes;
+}
+
+// Files saved as "Unicode" or with a UTF-8 mark read as the platform reads them: the text is
+// Unicode, and values come in the code page; a character it cannot hold is '?'. The end-of-file
+// mark of old editors (Ctrl-Z) is a blank.
+TEST(IniFile, readsUnicodeFilesAndDropsTheEndOfFileMark) {
+    const TempFolder folder;
+    const std::string omega = "\xA9\x03"; // U+03A9, which the code page cannot hold
+    const std::string euro = "\xAC\x20";  // U+20AC, 0x80 in the code page
+    const std::pair<std::string, std::string> cases[] = {
+        {utf16("[KORVALDE]\r\nA=9600,N,8,1\r\n"), "9600,N,8,1"},
+        {utf16("[KORVALDE]\r\nA=M\xFCller\r\n"), "M\xFCller"},
+        {utf16("[KORVALDE]\r\nA=x") + omega + utf16("\r\n").substr(2), "x?"},
+        {utf16("[KORVALDE]\r\nA=") + euro + utf16("\r\n").substr(2), "\x80"},
+        {utf16("[korvalde]\nA=big end\n", false), "big end"},
+        {utf16("[KORVALDE]\r\nA=odd\r\n") + "\x41", "odd"},
+        {"\xEF\xBB\xBF[KORVALDE]\r\nA=M\xC3\xBCller \xE2\x82\xAC\r\n", "M\xFCller \x80"},
+        {"[KORVALDE]\r\nA=7\x1A", "7"},
+        {"[KORVALDE]\r\nA=N\r\n\x1A", "N"},
+        {"[KORVALDE]\x1A\r\n\x1A A \x1A= \x1A\"quoted\"\x1A\r\n", "quoted"},
+    };
+    for (const auto& [file, expected] : cases) {
+        EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.write("QZT.INI", file)), expected)
+            << file;
+    }
+    EXPECT_EQ(
+        getPrivateProfileInt("KORVALDE", "HalfLimitX", 1, folder.write("QZT.INI", "[KORVALDE]\nHalfLimitX=7\x1A")), 7);
+    EXPECT_EQ(getPrivateProfileInt("KORVALDE", "A", 1, folder.write("QZT.INI", utf16("[KORVALDE]\r\nA= 42\r\n"))), 42);
+}
+
+// A write goes into a Unicode file in its own encoding, and every other line stays as it was,
+// characters the code page cannot hold included.
+TEST(IniFile, writesIntoUnicodeFilesInTheirOwnEncoding) {
+    const std::string omega = "\xA9\x03";
+    const struct {
+        std::string before;
+        std::string value;
+        std::string after;
+    } cases[] = {
+        {utf16("[KORVALDE]\r\nA=1\r\n"), "2", utf16("[KORVALDE]\r\nA=2\r\n")},
+        {utf16("; ") + omega + utf16("\r\n[KORVALDE]\r\n").substr(2), "\xFC",
+         utf16("; ") + omega + utf16("\r\n[KORVALDE]\r\nA=\xFC\r\n").substr(2)},
+        {utf16("[X]\nB=1", false), "v", utf16("[X]\nB=1\n[KORVALDE]\nA=v\n", false)},
+        {"\xEF\xBB\xBF[KORVALDE]\r\nA=1\r\n", "\xFC\x80", "\xEF\xBB\xBF[KORVALDE]\r\nA=\xC3\xBC\xE2\x82\xAC\r\n"},
+    };
+    for (const auto& c : cases) {
+        const TempFolder folder;
+        const auto path = folder.write("QZT.INI", c.before);
+        EXPECT_TRUE(writePrivateProfileString("KORVALDE", "A", c.value, path));
+        EXPECT_EQ(folder.read("QZT.INI"), c.after) << c.value;
+        EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, path), c.value);
+    }
+}
+
+// The parsed file is kept while it is unchanged, and any change is seen at the next read: one of
+// the same size a moment later, a new file put in its place, its removal.
+TEST(IniFile, everyChangeOfTheFileIsSeenAtTheNextRead) {
+    const TempFolder folder;
+    const auto path = folder.write("QZT.INI", "[KORVALDE]\r\nA=1\r\n");
+    IniFileSection section(path, "KORVALDE");
+    EXPECT_EQ(section.getString("A", "DEF", 128), "1");
+    folder.write("QZT.INI", "[KORVALDE]\r\nA=2\r\n");
+    EXPECT_EQ(section.getString("A", "DEF", 128), "2");
+    folder.write("other", "[KORVALDE]\r\nA=3\r\n");
+    std::filesystem::rename(folder.path("other"), path);
+    EXPECT_EQ(section.getString("A", "DEF", 128), "3");
+    section.writeString("A", "4");
+    EXPECT_EQ(section.getInt("A", 0), 4);
+    std::filesystem::remove(path);
+    EXPECT_EQ(section.getString("A", "DEF", 128), "DEF");
+}
+
+// A FIFO under the settings file's name would never answer: it reads as missing at once.
+TEST(IniFile, fifoReadsAsMissingAndIsNotWritten) {
+    const TempFolder folder;
+    ASSERT_EQ(::mkfifo(folder.path("QZT.INI").c_str(), 0600), 0);
+    EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.path("QZT.INI")), "DEF");
+    EXPECT_FALSE(writePrivateProfileString("KORVALDE", "A", "1", folder.path("QZT.INI")));
+}
+
 TEST(IniFile, readsTheLeadingInteger) {
     const TempFolder folder;
     const std::pair<std::string, long> cases[] = {
