@@ -1,15 +1,18 @@
 #include "cnc/compressed_payload.h"
 
+#include "platform/file_write.h"
+#include "platform/ordinary_file.h"
 #include "platform/text.h"
 #include "platform/zlib_codec.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace quorlan::cnc {
 
@@ -83,21 +86,41 @@ std::string expandInMemory(Decompressor& decompressor, const std::string& data, 
 }
 
 void writeTemporary(const std::string& localPath, const std::string& data) {
-    std::ofstream file(localPath, std::ios::binary | std::ios::trunc);
-    if (!(file << data) || !file.flush()) {
+    platform::FileDescriptor file(platform::createFresh(localPath));
+    if (file.get() < 0 || !platform::writeAll(file.get(), data) || !file.close()) {
         throw Refusal{"the temporary file " + std::string(kTemporaryCompressed) +
                       " cannot be written: " + systemReason()};
     }
 }
 
 std::string readTemporary(const std::string& localPath) {
-    std::ifstream file(localPath, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.eof() && file.fail()) {
-        throw Refusal{"the temporary file " + std::string(kTemporaryExpanded) + " cannot be read: " + systemReason()};
+    try {
+        const platform::FileDescriptor file = platform::openOrdinaryFile(localPath, O_RDONLY | O_NOFOLLOW);
+        platform::FileInputBuffer buffer(file.get());
+        return {std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>()};
+    } catch (const platform::StationError& error) {
+        throw Refusal{"the temporary file " + std::string(kTemporaryExpanded) +
+                      " cannot be read: " + error.description()};
     }
-    return text;
 }
+
+// The two files exist only while a scan is expanded through them: made afresh for it, so that a
+// link or a file someone planted under their names is never written through or read, and
+// removed afterwards, whatever the outcome.
+class TemporaryFiles final {
+public:
+    explicit TemporaryFiles(const platform::PathMapper& paths)
+        : compressed(paths.toLocal(kTemporaryCompressed)), expanded(paths.toLocal(kTemporaryExpanded)) {}
+    ~TemporaryFiles() {
+        ::unlink(compressed.c_str());
+        ::unlink(expanded.c_str());
+    }
+    TemporaryFiles(const TemporaryFiles&) = delete;
+    TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+
+    const std::string compressed;
+    const std::string expanded;
+};
 
 int openTemporary(Decompressor& decompressor, const std::string& localPath, int mode, const char* path) {
     const int handle = decompressor.cxOpenFile(localPath, mode);
@@ -109,12 +132,11 @@ int openTemporary(Decompressor& decompressor, const std::string& localPath, int 
 
 std::string expandThroughFiles(Decompressor& decompressor, const platform::PathMapper& paths, const std::string& data,
                                int claimed) {
-    const std::string compressedPath = paths.toLocal(kTemporaryCompressed);
-    const std::string expandedPath = paths.toLocal(kTemporaryExpanded);
-    writeTemporary(compressedPath, data);
+    const TemporaryFiles files(paths);
+    writeTemporary(files.compressed, data);
     platform::CxExpandFileParameters parameters;
-    parameters.outputHandle = openTemporary(decompressor, expandedPath, platform::kCxWriteMode, kTemporaryExpanded);
-    parameters.inputHandle = openTemporary(decompressor, compressedPath, platform::kCxReadMode, kTemporaryCompressed);
+    parameters.outputHandle = openTemporary(decompressor, files.expanded, platform::kCxWriteMode, kTemporaryExpanded);
+    parameters.inputHandle = openTemporary(decompressor, files.compressed, platform::kCxReadMode, kTemporaryCompressed);
     parameters.compressedLength = static_cast<std::int32_t>(data.size());
     parameters.expandedLength = claimed;
     parameters.mode = 2;
@@ -122,7 +144,7 @@ std::string expandThroughFiles(Decompressor& decompressor, const platform::PathM
     decompressor.cxCloseFile(parameters.outputHandle);
     decompressor.cxCloseFile(parameters.inputHandle);
     checkLength(claimed, produced);
-    std::string text = readTemporary(expandedPath);
+    std::string text = readTemporary(files.expanded);
     checkLength(claimed, static_cast<long>(text.size()));
     return text;
 }

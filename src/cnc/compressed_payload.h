@@ -6,7 +6,8 @@
 //   9-11   three characters, not examined
 //   12-    the compressed data (a zlib stream), every backslash in it doubled
 // Up to kLargestInMemory expanded characters are expanded in memory; larger ones go through two
-// temporary files at a fixed place.
+// temporary files at a fixed place, made afresh for each such scan (never through a link or into
+// a file someone else made) and removed afterwards.
 #pragma once
 
 #include "platform/decompressor.h"

@@ -4,10 +4,12 @@
 #include "cnc/line_reader.h"
 #include "cnc/line_values.h"
 #include "platform/error.h"
+#include "platform/ordinary_file.h"
 #include "platform/text.h"
 
 #include <cmath>
-#include <fstream>
+#include <fcntl.h>
+#include <istream>
 #include <limits>
 
 namespace quorlan::cnc {
@@ -107,12 +109,19 @@ void CheckProgramFile(const std::string& gcodePath, const std::string& programNa
         return;
     }
     const std::string path = platform::trimBlanks(gcodePath + programName);
+    platform::FileDescriptor file;
     try {
-        std::ifstream file(paths.toLocal(path), std::ios::binary);
-        if (!file) {
-            return;
-        }
-        LineReader reader(file, kMaxLineBytes, kMaxLines);
+        file = platform::openOrdinaryFile(paths.toLocal(path), O_RDONLY);
+    } catch (const platform::NotAFile& error) {
+        view.message(path + " was not read: " + error.description() + ".", platform::MessageIcon::None);
+        return;
+    } catch (const StationError&) {
+        return;
+    }
+    try {
+        platform::FileInputBuffer buffer(file.get());
+        std::istream input(&buffer);
+        LineReader reader(input, kMaxLineBytes, kMaxLines);
         const std::string line1 = readNonEmptyLine(reader);
         const std::string line2 = readNonEmptyLine(reader);
         if (platform::contains(platform::toUpper(line1), "QZT")) {

@@ -22,7 +22,9 @@ bool isSafeProgramName(std::string_view programName);
 
 // CheckProgramFile: reads GCodePath + ProgramName. Sets x, y, z where the file gives them (never
 // resets them) and programComment (emptied first; ";" and control characters become blanks).
-// Traps every error silently, except a file of the wrong kind, which the operator is told about.
+// Traps every error silently, except a file of the wrong kind, which the operator is told about:
+// content that is no program, or a FIFO, a device or a folder under the program's name, which is
+// not even opened for reading.
 void CheckProgramFile(const std::string& gcodePath, const std::string& programName, const platform::PathMapper& paths,
                       platform::StationView& view, float& x, float& y, float& z, std::string& programComment);
 

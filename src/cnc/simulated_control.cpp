@@ -1,11 +1,12 @@
 #include "cnc/simulated_control.h"
 
 #include "cnc/line_reader.h"
+#include "platform/ordinary_file.h"
 #include "platform/text.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <fcntl.h>
+#include <istream>
 
 namespace quorlan::cnc {
 
@@ -97,16 +98,10 @@ void SimulatedControl::setLine(std::int32_t row, const std::string& line) {
 }
 
 std::vector<std::string> SimulatedControl::readListFile(const std::string& path) const {
-    const std::string local = m_paths.toLocal(path);
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(local, ignored)) {
-        throw StationError(platform::errc::kFileNotFound);
-    }
-    std::ifstream file(local, std::ios::binary);
-    if (!file) {
-        throw StationError(platform::errc::kPermissionDenied);
-    }
-    LineReader reader(file, kMaxListLineBytes, kMaxListLines);
+    const platform::FileDescriptor file = platform::openOrdinaryFile(m_paths.toLocal(path), O_RDONLY);
+    platform::FileInputBuffer buffer(file.get());
+    std::istream input(&buffer);
+    LineReader reader(input, kMaxListLineBytes, kMaxListLines);
     std::vector<std::string> lines;
     for (std::string line; reader.next(line);) {
         if (!platform::trimBlanks(line).empty()) {

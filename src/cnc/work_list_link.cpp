@@ -122,9 +122,12 @@ bool WorkListLink::LoadListFile(const std::string& name) {
         requireApplication().OpenList(path);
     } catch (const StationError& error) {
         config::ShowReady(m_view, m_pauser);
-        if (error.number() == platform::errc::kFileNotFound) {
-            m_view.message("List File " + path + " Not Found", platform::MessageIcon::Exclamation);
-        }
+        // Any other failure (a FIFO or a folder under the name, a control that refuses) is named too:
+        // a list label that silently loads nothing leaves the operator guessing.
+        const std::string text = error.number() == platform::errc::kFileNotFound
+                                     ? "List File " + path + " Not Found"
+                                     : "List File " + path + " not loaded: " + error.description();
+        m_view.message(text, platform::MessageIcon::Exclamation);
         platform::hidePartIndicators(m_view);
     }
     return false;

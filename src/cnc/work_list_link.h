@@ -45,7 +45,8 @@ public:
     // attempt reached the list.
     bool ConnectListManager(const std::string& line);
 
-    // Opens ListPath + name + ".LST" in the control. Always false, as the label's result.
+    // Opens ListPath + name + ".LST" in the control. Always false, as the label's result. A list
+    // that does not load is named in a message box, with the reason unless it is missing.
     bool LoadListFile(const std::string& name);
 
 private:

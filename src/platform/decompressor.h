@@ -40,7 +40,9 @@ public:
     virtual int cxBuf2BufClose() = 0;
     virtual std::uint32_t cxBufCRC32(const char* buffer, int length) = 0;
 
-    // A handle (positive), or a negative status; the write mode creates or truncates the file.
+    // A handle (positive), or a negative status. The write mode makes the file afresh: whatever
+    // had the name before (a link, a file someone planted) is removed, never written through. The
+    // read mode opens only an ordinary file, and never through a link.
     virtual int cxOpenFile(const std::string& localPath, int mode) = 0;
     // Expands compressedLength bytes from the input handle into the output handle, writing at most
     // expandedLength bytes. Returns the number of bytes written, or a negative status.

@@ -1,9 +1,12 @@
 #include "platform/zlib_codec.h"
 
+#include "platform/file_write.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
@@ -13,21 +16,6 @@ namespace quorlan::platform {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
-
-bool writeAll(int fd, const unsigned char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 // One inflate of a whole stream, fed from `more` and handed to `take`; the number of bytes
 // produced, or kCxError when the stream is corrupt, incomplete or followed by other bytes.
@@ -117,9 +105,14 @@ std::uint32_t ZlibDecompressor::cxBufCRC32(const char* buffer, int length) {
 }
 
 int ZlibDecompressor::cxOpenFile(const std::string& localPath, int mode) {
-    const int flags = mode == kCxWriteMode ? O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC : O_RDONLY | O_CLOEXEC;
-    const int fd = ::open(localPath.c_str(), flags, 0666);
-    if (fd < 0) {
+    const int fd = mode == kCxWriteMode ? createFresh(localPath)
+                                        : ::open(localPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+            errno = EINVAL;
+        }
         return kCxError;
     }
     m_files[m_nextHandle] = fd;
@@ -150,7 +143,7 @@ int ZlibDecompressor::cxExpandFile(const CxExpandFileParameters& parameters) {
                 return false;
             }
             room -= count;
-            return writeAll(output->second, bytes, count);
+            return writeAll(output->second, std::string_view(reinterpret_cast<const char*>(bytes), count));
         });
     return static_cast<int>(produced);
 }

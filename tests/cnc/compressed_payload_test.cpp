@@ -4,9 +4,11 @@
 #include "platform/zlib_codec.h"
 
 #include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace quorlan::cnc {
 namespace {
@@ -62,7 +64,7 @@ TEST_F(CompressedScanTest, bothRoutesGiveBackExactlyTheTextThatWasCompressed) {
         EXPECT_EQ(expand(scan), text) << text.size();
     }
     EXPECT_TRUE(view.statusHistory.empty());
-    EXPECT_TRUE(std::filesystem::exists(folder.path() / "Koridan" / "Bin" / "Temp.Dat")) << "the file route was taken";
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path() / "Koridan" / "Bin")) << "temporary files left";
 }
 
 // A text whose compressed data ends with the byte given: such data must not lose its end to the
@@ -128,12 +130,35 @@ TEST_F(CompressedScanTest, scansThatCannotBeExpandedAreReportedAndGiveNothing) {
     }
 }
 
-TEST_F(CompressedScanTest, fileRouteTruncatesItsTemporaryFileAndNeedsItsFolder) {
+// Whatever was planted under the temporary files' names is neither written through nor read:
+// each scan makes them afresh, and removes them when it is done.
+TEST_F(CompressedScanTest, fileRouteMakesItsTemporaryFilesAfreshAndRemovesThem) {
     const std::string text = programOf(25000);
-    folder.write("Koridan/Bin/Temp.Cmp", std::string(1 << 20, 'Z'));
-    EXPECT_EQ(expand(buildCompressedScan(text)), text);
-    EXPECT_LT(std::filesystem::file_size(folder.path() / "Koridan" / "Bin" / "Temp.Cmp"), 25000U);
+    const auto bin = folder.path() / "Koridan" / "Bin";
+    const std::string outside = folder.write("outside/target", "keep me");
+    using Plant = std::function<void(const std::filesystem::path&)>;
+    const std::pair<const char*, Plant> plants[] = {
+        {"a large old file", [&](const auto& name) { folder.write(name.string(), std::string(1 << 20, 'Z')); }},
+        {"a link to a file outside", [&](const auto& name) { std::filesystem::create_symlink(outside, name); }},
+        {"a link to nowhere", [&](const auto& name) { std::filesystem::create_symlink(folder.path() / "new", name); }},
+        {"a FIFO", [&](const auto& name) { ::mkfifo(name.c_str(), 0600); }},
+    };
+    for (const auto& [what, plant] : plants) {
+        for (const char* name : {"Temp.Cmp", "Temp.Dat"}) {
+            plant(bin / name);
+            view.statusHistory.clear();
+            EXPECT_EQ(expand(buildCompressedScan(text)), text) << what << " at " << name;
+            EXPECT_TRUE(view.statusHistory.empty()) << what << " at " << name;
+            EXPECT_TRUE(std::filesystem::is_empty(bin)) << what << " at " << name;
+            EXPECT_EQ(testing::readFile(outside), "keep me") << what << " at " << name;
+            EXPECT_FALSE(std::filesystem::exists(folder.path() / "new")) << what << " at " << name;
+        }
+    }
 
+    std::filesystem::create_directory(bin / "Temp.Dat");
+    EXPECT_EQ(expand(buildCompressedScan(text)), "");
+    EXPECT_EQ(view.status(), "Compressed scan not used: the temporary file C:\\Koridan\\Bin\\Temp.Dat cannot be "
+                             "opened: Is a directory.");
     std::filesystem::remove_all(folder.path() / "Koridan");
     EXPECT_EQ(expand(buildCompressedScan(text)), "");
     EXPECT_EQ(view.status(), "Compressed scan not used: the temporary file C:\\Koridan\\Bin\\Temp.Cmp cannot be "

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace quorlan::cnc {
 namespace {
@@ -88,7 +89,11 @@ TEST_F(SimulatorTest, listFilesAreOpenedAndAppendedLineByLine) {
     opened->AppendList(second);
     EXPECT_THAT(simulator.rows(), ElementsAre("#161=A;", "#161=B;", "#161=C;", "#161=D;"));
     EXPECT_EQ(errorOf([&] { list->AppendList(folder.prefix() + "NONE.LST"); }), platform::errc::kFileNotFound);
-    EXPECT_EQ(errorOf([&] { application->OpenList(folder.prefix()); }), platform::errc::kFileNotFound);
+    // A folder or a FIFO under the name is refused at once; opening a FIFO would wait for ever.
+    ASSERT_EQ(::mkfifo((folder.path() / "PIPE.LST").c_str(), 0600), 0);
+    for (const std::string& notAFile : {folder.prefix(), folder.prefix() + "PIPE.LST"}) {
+        EXPECT_EQ(errorOf([&] { application->OpenList(notAFile); }), platform::errc::kPathFileAccess) << notAFile;
+    }
     EXPECT_EQ(simulator.rows().size(), 4u);
 }
 

@@ -134,12 +134,12 @@ TEST_F(WorkListLinkTest, controlRefusingANewListReachesTheCaller) {
     EXPECT_TRUE(simulator.rows().empty());
 }
 
-TEST_F(WorkListLinkTest, failedListLoadShowsReadyAndDarkIndicatorsAndNamesOnlyAMissingFile) {
+TEST_F(WorkListLinkTest, failedListLoadShowsReadyAndDarkIndicatorsAndSaysWhy) {
     const struct {
         int error;
         std::vector<std::string> messages;
     } cases[] = {{platform::errc::kFileNotFound, {"List File D:\\L\\JOB1.LST Not Found"}},
-                 {platform::errc::kPermissionDenied, {}}};
+                 {platform::errc::kPermissionDenied, {"List File D:\\L\\JOB1.LST not loaded: Permission denied"}}};
     startUp();
     link.setListPath("D:\\L\\");
     for (const auto& c : cases) {

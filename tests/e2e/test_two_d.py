@@ -83,7 +83,11 @@ class TwoDTest(unittest.TestCase):
         s.scan(compressed(HEADER + "!" + text.rstrip("\r\n")), quiet_ticks=6)
         self.check_line(self.lines(1)[0])
         self.assertEqual(self.saved(), text.encode("cp1252"))
-        self.assertTrue(os.path.exists(s.path("Koridan", "Bin", "Temp.Dat")))
+        self.assertEqual(os.listdir(s.path("Koridan", "Bin")), [], "the temporary files are removed when done")
+        os.rmdir(s.path("Koridan", "Bin"))
+        s.scan(compressed(HEADER + "!" + text.rstrip("\r\n")), quiet_ticks=6)
+        s.wait_stdout(lambda line: line.startswith("Compressed scan not used: the temporary file "
+                                                   "C:\\Koridan\\Bin\\Temp.Cmp cannot be written"), 10)
 
     def test_compressed_scan_followed_by_the_scanners_line_end_is_saved_and_queued(self):
         s = self.station
