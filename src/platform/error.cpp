@@ -20,6 +20,8 @@ std::string describeError(int number) {
         return "Device I/O error";
     case errc::kFileAlreadyExists:
         return "File already exists";
+    case errc::kDiskFull:
+        return "Disk full";
     case errc::kInputPastEnd:
         return "Input past end of file";
     case errc::kDeviceUnavailable:

@@ -66,6 +66,9 @@ int lookupErrorNumber(int systemError) {
     case EACCES:
     case EPERM:
         return errc::kPermissionDenied;
+    case ENOSPC:
+    case EDQUOT:
+        return errc::kDiskFull;
     default:
         return errc::kPathFileAccess;
     }

@@ -10,7 +10,7 @@
 namespace quorlan::platform {
 
 // The station's error number for a failed lookup: 76 path not found, 57 device I/O error,
-// 71 disk not ready, 68 device unavailable, 70 permission denied, 75 otherwise.
+// 71 disk not ready, 68 device unavailable, 70 permission denied, 61 disk full, 75 otherwise.
 int lookupErrorNumber(int systemError);
 
 // Whether a name matches a pattern with * (any run) and ? (one character), letter case ignored;
