@@ -108,14 +108,24 @@ RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::st
 }
 
 RuntimeFolder settleRuntimeFolder() {
-    if (const char* set = std::getenv("XDG_RUNTIME_DIR"); set != nullptr && *set != '\0') {
-        return {set, {}};
-    }
     const uid_t uid = ::geteuid();
+    // A folder that is not the user's own (an environment passed on by su or sudo, a variable set
+    // by hand) could hold a lock that someone else planted there: it is not used.
+    std::string refused;
+    if (const char* set = std::getenv("XDG_RUNTIME_DIR"); set != nullptr && *set != '\0') {
+        const std::string why = claimRuntimeFolder(set, uid);
+        if (why.empty()) {
+            return {set, {}};
+        }
+        refused = "$XDG_RUNTIME_DIR " + std::string(set) + " " + why + "; ";
+    }
     RuntimeFolder chosen =
         chooseRuntimeFolder("/run/user/" + std::to_string(uid), temporaryFolder(), userNameOf(uid), uid);
     if (!chosen.path.empty()) {
         ::setenv("XDG_RUNTIME_DIR", chosen.path.c_str(), 1);
+    }
+    if (!refused.empty()) {
+        chosen.problem = refused + (chosen.problem.empty() ? "this run uses " + chosen.path : chosen.problem);
     }
     return chosen;
 }

@@ -25,8 +25,9 @@ struct RuntimeFolder {
 RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& temporaryFolder,
                                   const std::string& userName, uid_t uid);
 
-// Leaves a set $XDG_RUNTIME_DIR alone; otherwise chooses a folder for this process's user and sets
-// the variable for this process and the programs it starts. Call it before any thread starts.
+// Keeps a set $XDG_RUNTIME_DIR that is the user's own; otherwise chooses a folder for this
+// process's user and sets the variable for this process and the programs it starts, saying why
+// when a set one was refused. Call it before any thread starts.
 RuntimeFolder settleRuntimeFolder();
 
 } // namespace quorlan::platform

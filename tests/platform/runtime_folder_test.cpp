@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,17 +81,51 @@ TEST(RuntimeFolder, aFolderPlantedUnderTheUsualNameIsNotUsed) {
     EXPECT_TRUE(std::filesystem::is_empty(planted));
 }
 
-TEST(RuntimeFolder, aSetVariableIsLeftAlone) {
-    const char* before = std::getenv("XDG_RUNTIME_DIR");
-    const std::string kept = before != nullptr ? before : "";
-    ::setenv("XDG_RUNTIME_DIR", "/somewhere/else", 1);
-    EXPECT_EQ(settleRuntimeFolder().path, "/somewhere/else");
-    EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), "/somewhere/else");
-    if (before != nullptr) {
-        ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_RUNTIME_DIR");
+// Sets an environment variable for the test's length.
+class Variable final {
+public:
+    Variable(const char* name, const std::string& value) : m_name(name) {
+        if (const char* before = std::getenv(name)) {
+            m_before = before;
+        }
+        ::setenv(name, value.c_str(), 1);
     }
+    ~Variable() {
+        if (m_before) {
+            ::setenv(m_name, m_before->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    Variable(const Variable&) = delete;
+    Variable& operator=(const Variable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_before;
+};
+
+// A set variable is kept when it names a folder of the user's own; one that names anything else
+// (someone else's folder, where a planted lock would keep the station from starting) is replaced
+// by the folder chosen as without it, and the user is told.
+TEST(RuntimeFolder, aSetVariableIsKeptOnlyForAFolderOfTheUsersOwn) {
+    const testing::TempFolder folder;
+    const Variable temporary("TMPDIR", folder.makeFolder("tmp"));
+    const std::string own = folder.makeFolder("own");
+    ::chmod(own.c_str(), 0700);
+    {
+        const Variable set("XDG_RUNTIME_DIR", own);
+        const RuntimeFolder settled = settleRuntimeFolder();
+        EXPECT_EQ(settled.path, own);
+        EXPECT_EQ(settled.problem, "");
+    }
+    const std::string notOwn = folder.path("file");
+    folder.write("file", "");
+    const Variable set("XDG_RUNTIME_DIR", notOwn);
+    const RuntimeFolder settled = settleRuntimeFolder();
+    EXPECT_NE(settled.path, notOwn);
+    EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), settled.path.c_str());
+    EXPECT_TRUE(settled.problem.starts_with("$XDG_RUNTIME_DIR " + notOwn + " is no folder; ")) << settled.problem;
 }
 
 } // namespace
