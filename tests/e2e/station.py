@@ -48,6 +48,8 @@ class Station:
         if settings:
             self.write_settings(SETTINGS.format(device=self.station_end, poll=poll) + extra_settings)
         self.args = list(args)
+        # Changes to the station's environment; None takes a variable away.
+        self.environment = {}
         # With a socket path the station drives cnc-sim there (see Control), which writes the journal.
         self.cnc_server = cnc_server
         self.process = None
@@ -85,6 +87,11 @@ class Station:
             "QT_QPA_PLATFORM": "offscreen",
         })
         env.pop("QUORLAN_CNC_JOURNAL", None)
+        for name, value in self.environment.items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         return env
 
     def write_settings(self, text):
@@ -97,16 +104,17 @@ class Station:
         with open(target, "w", newline="") as f:
             f.write(text)
 
-    def start(self, wait_ready=True):
-        self.process = self.launch(self.args)
+    def start(self, wait_ready=True, wrapper=()):
+        self.process = self.launch(self.args, wrapper=wrapper)
         if wait_ready:
             self.wait_stdout(lambda line: line.startswith("COM"), 20)
         return self
 
-    def launch(self, args, unattended=True):
+    def launch(self, args, unattended=True, wrapper=()):
+        """Starts the station; wrapper is a command that runs it (a tracer, for instance)."""
         options = ["--unattended"] if unattended else []
         control = ["--cnc", "local:" + self.cnc_server] if self.cnc_server else ["--cnc-journal", self.journal]
-        process = subprocess.Popen([EXE, *options, *control, *args], env=self.env(),
+        process = subprocess.Popen([*wrapper, EXE, *options, *control, *args], env=self.env(),
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.launched.append(process)
         self._collect(process.stdout, self.stdout_lines)
