@@ -15,7 +15,9 @@ set(QUORLAN_UNPORTED_LAYERS
 set(unported_sources
     platform/device_access.cpp  # owners and groups of serial devices
     platform/file_lookup.cpp    # fstatat, ENOMEDIUM
+    platform/file_write.cpp     # links never followed, owners kept, names from getrandom
     platform/ini_file.cpp       # O_CLOEXEC, fchown
+    platform/open_ordinary_file.cpp # FIFOs, devices and links; Windows has its own
     platform/path_mapper.cpp    # drive folders under the user's home (pwd.h); Windows has its own
     platform/private_file.cpp   # owner and mode bits; Windows keeps secrets by access lists
     platform/runtime_folder.cpp # the XDG runtime folder
@@ -34,6 +36,7 @@ set(unported_tests
     platform/text_test.cpp # with the hint for a serial device's permissions
     config/comm_settings_test.cpp config/common_test.cpp config/configuration_test.cpp
     cnc/compressed_payload_test.cpp cnc/program_file_test.cpp cnc/work_list_link_test.cpp
+    cnc/program_store_test.cpp # links, FIFOs, owners and modes
     cnc/program_editor_test.cpp # paths mapped the Linux way
     # temporary folders made with mkdtemp
     cnc/control_key_test.cpp cnc/remote_control_test.cpp cnc/simulator_test.cpp)
@@ -95,6 +98,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_subdirectory(src)
 # What Windows does its own way, beside the bridge that needs it.
 target_sources(quorlan_platform PRIVATE ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/bcrypt_crypto.cpp
+                                        ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_open_file.cpp
                                         ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_path_mapper.cpp)
 target_link_libraries(quorlan_platform PRIVATE bcrypt)
 add_subdirectory(tools/quorlan-bridge)
