@@ -134,5 +134,84 @@ class ScannerEmulatorTest(unittest.TestCase):
         self.assertIn("cannot open", result.stderr)
 
 
+def blank_pdf(path, pages):
+    """A PDF of blank A4 pages."""
+    objects = ["<< /Type /Catalog /Pages 2 0 R >>",
+               "<< /Type /Pages /Kids [%s] /Count %d >>" % (" ".join(f"{3 + i} 0 R" for i in range(pages)), pages)]
+    objects += ["<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>"] * pages
+    data = b"%PDF-1.4\n"
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(data))
+        data += f"{number} 0 obj\n{body}\nendobj\n".encode()
+    xref = len(data)
+    data += f"xref\n0 {len(objects) + 1}\n0000000000 65535 f \n".encode()
+    data += b"".join(f"{offset:010d} 00000 n \n".encode() for offset in offsets)
+    data += f"trailer\n<< /Size {len(objects) + 1} /Root 1 0 R >>\nstartxref\n{xref}\n%%EOF\n".encode()
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+class PdfImageTest(unittest.TestCase):
+    """--image reads a PDF page by page: its memory does not grow with the pages, the pages are
+    bounded, and a renderer that fails or is stopped is named with the reason."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="quorlan-scan-pdf-")
+
+    def tearDown(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def read_images(self, *files, path=None, timeout=120):
+        """The exit status, what the emulator said on standard error and its peak resident memory
+        in MB (its renderers' included)."""
+        env = dict(os.environ)
+        if path is not None:
+            env["PATH"] = path + os.pathsep + env["PATH"]
+        with open(os.path.join(self.root, "err"), "w+") as err:
+            process = subprocess.Popen([TOOL, "--device", os.path.join(self.root, "no-line"), "--image", *files],
+                                       stdout=subprocess.DEVNULL, stderr=err, env=env)
+            deadline = time.time() + timeout
+            while True:
+                pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+                if pid:
+                    break
+                if time.time() > deadline:
+                    process.kill()
+                    process.wait()
+                    self.fail(f"quorlan-scan still ran after {timeout} s")
+                time.sleep(0.05)
+            process.returncode = os.waitstatus_to_exitcode(status)
+            err.seek(0)
+            return process.returncode, err.read(), usage.ru_maxrss / 1024
+
+    def test_a_long_pdf_is_read_page_by_page_in_bounded_memory(self):
+        pdf = blank_pdf(os.path.join(self.root, "blank.pdf"), 16)
+        code, said, megabytes = self.read_images(pdf)
+        self.assertEqual(code, 3, said)
+        self.assertIn(f"no barcode found in {pdf}", said)
+        self.assertLess(megabytes, 250, "16 pages at 300 dpi, all in memory at once, take some 550 MB")
+
+    def test_a_pdf_of_more_pages_than_are_read_is_refused_before_rendering(self):
+        pdf = blank_pdf(os.path.join(self.root, "long.pdf"), 201)
+        code, said, _ = self.read_images(pdf, timeout=30)
+        self.assertEqual(code, 3, said)
+        self.assertIn(f"{pdf} has 201 pages; at most 200 pages of a PDF are read", said)
+
+    def test_a_renderer_that_is_killed_or_stopped_is_named_with_the_reason(self):
+        pdf = blank_pdf(os.path.join(self.root, "one.pdf"), 1)
+        fake = os.path.join(self.root, "bin")
+        os.makedirs(fake)
+        for signal, reason in (("KILL", "it was ended by signal 9 (Killed)"),
+                               ("STOP", "it was stopped (by a signal such as SIGSTOP) and did not go on")):
+            with open(os.path.join(fake, "pdftoppm"), "w") as script:
+                script.write(f"#!/bin/sh\nkill -{signal} $$\n")
+            os.chmod(os.path.join(fake, "pdftoppm"), 0o755)
+            code, said, _ = self.read_images(pdf, path=fake, timeout=60)
+            self.assertEqual(code, 3, said)
+            self.assertIn(f"cannot render page 1 of {pdf}: pdftoppm failed: {reason}", said)
+
+
 if __name__ == "__main__":
     unittest.main()

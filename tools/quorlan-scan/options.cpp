@@ -119,8 +119,9 @@ constexpr OptionRow kOptions[] = {
          return std::nullopt;
      }},
     {"--image", nullptr,
-     "each scan is a PNG file, or a PDF file whose pages pdftoppm renders: every barcode in it is decoded and "
-     "sent, in reading order, the parts of a structured-append sequence merged into one scan first",
+     "each scan is a PNG file, or a PDF file of at most 200 pages that pdftoppm renders one by one: every "
+     "barcode in it is decoded and sent, in reading order, the parts of a structured-append sequence merged into "
+     "one scan first",
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.images = true;
          return std::nullopt;
