@@ -8,19 +8,29 @@ namespace quorlan::scan {
 
 namespace {
 
-// The part a line stands for: its items with their values' surrounding blanks dropped, as the
-// first line after start-up carries "#162=" where later ones carry "#162= " for the same part.
+// Items of a line that the station chooses, not the label: the field and the even field, which
+// automatic selection may alternate from one part to the next.
+bool isStationsChoice(std::string_view key) {
+    return key == "#171" || key == "#284";
+}
+
+// The part a line stands for: its items without the station's choices, their values' surrounding
+// blanks dropped (the first line after start-up carries "#162=" where later ones carry "#162= ").
 std::string partOf(const std::string& line) {
     std::string part;
     std::size_t start = 0;
     while (start < line.size()) {
         const auto end = std::min(line.find(';', start), line.size());
-        const std::string item = line.substr(start, end - start);
+        const std::string_view item = std::string_view(line).substr(start, end - start);
         const auto equals = item.find('=');
-        part += equals == std::string::npos
-                    ? item
-                    : item.substr(0, equals + 1) + platform::trimBlanks(std::string_view(item).substr(equals + 1));
-        part += ';';
+        if (equals == std::string_view::npos) {
+            part += item;
+            part += ';';
+        } else if (!isStationsChoice(item.substr(0, equals))) {
+            part += item.substr(0, equals + 1);
+            part += platform::trimBlanks(item.substr(equals + 1));
+            part += ';';
+        }
         start = end + 1;
     }
     return part;

@@ -3,9 +3,10 @@
 // is the same as one handed over less than that many seconds ago is held back. 0, the default,
 // leaves the station's rules as they are: every scan makes its part.
 //
-// The same label is the same line: a plain label, a set or a 2D scan that would queue the line that
-// went out a moment ago, blanks around its values aside. A part made normal and mirrored is two
-// different lines.
+// The same label is the same part: a plain label, a set or a 2D scan whose line is the one that
+// went out a moment ago, but for the field the station chose (automatic selection may alternate
+// it) and blanks around the values. The caller asks once per scan: the mirrored copy of a part is
+// the same scan's second line, not a second scan.
 #pragma once
 
 #include "platform/clock.h"

@@ -130,6 +130,10 @@ void ScanHistory::run(ScanKind kind, const std::string& text, const std::functio
 }
 
 bool ScanHistory::mayHandOver(const std::string& line, const scan::LabelState& state) {
+    // A second line of the same scan is the part's mirrored copy, never a double scan.
+    if (m_current && m_current->recorded) {
+        return true;
+    }
     const std::string refusal = m_guard.refusal(line, state.ProgramName);
     if (refusal.empty()) {
         return true;

@@ -9,7 +9,7 @@ namespace quorlan::scan {
 namespace {
 
 constexpr const char* kFlange = "#161=FLANGE.CNC;#171=1;";
-constexpr const char* kFlangeMirrored = "#161=FLANGE.CNC;#171=2;";
+constexpr const char* kFlangeOtherField = "#161=FLANGE.CNC;#171=2;#284=1;";
 constexpr const char* kPlate = "#161=PLATE.CNC;#171=1;";
 
 // Each step in turn on one guard: the clock moves, then a line is checked and, if it may go,
@@ -44,9 +44,9 @@ TEST(DoubleScanGuardTest, on_theSameLineWithinTheSecondsIsRefused_onceTheyArePas
     run(10, {{0, kFlange, false}, {9999, kFlange, true}, {1, kFlange, false}, {0, kFlange, true}});
 }
 
-TEST(DoubleScanGuardTest, on_otherLinesGo_andEachLineCountsFromItsOwnHandOver) {
+TEST(DoubleScanGuardTest, on_otherPartsGo_andEachPartCountsFromItsOwnHandOver) {
     run(10, {{0, kFlange, false},
-             {0, kFlangeMirrored, false}, // the mirrored copy of the same part
+             {0, kFlangeOtherField, true}, // the field is the station's choice, not the label's
              {4000, kPlate, false},
              {1000, kFlange, true}, // a plate between does not make FLANGE new
              {5000, kFlange, false},

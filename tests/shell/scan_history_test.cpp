@@ -41,5 +41,39 @@ TEST(ScanHistoryTest, aLineFoundInTheListAfterAll_isRecordedAsSuch_withItsScan) 
     fs::remove_all(root);
 }
 
+TEST(ScanHistoryTest, guard_letsAScansMirroredCopyGo_andRefusesTheNextScanOfThePart) {
+    const fs::path root = fs::temp_directory_path() / ("scan_history_guard_" + std::to_string(::getpid()));
+    testing::FakeView view;
+    WatchedView watched(view);
+    testing::FakeClock clock;
+    const scan::FieldCodeTable fieldCodes;
+    ScanHistory history(watched, clock, fieldCodes);
+    history.open({(root / "h.sqlite").string(), true, 365}, "built-in");
+    history.guard().setSeconds(10);
+    scan::LabelState state;
+    state.ProgramName = "FLANGE.CNC";
+    const auto handOver = [&](const std::string& line) {
+        const bool may = history.mayHandOver(line, state);
+        if (may) {
+            history.handedOver(line, state, true, {});
+        }
+        return may;
+    };
+    std::vector<bool> allowed;
+
+    history.label("FLANGE", false, [&] {
+        allowed.push_back(handOver("#161=FLANGE.CNC;#171=7;"));
+        allowed.push_back(handOver("#161=FLANGE.CNC;#171=8;")); // its mirrored copy
+        return true;
+    });
+    clock.advanceMs(3000);
+    history.label("FLANGE", false, [&] { return handOver("#161=FLANGE.CNC;#171=7;"); });
+
+    EXPECT_EQ(allowed, (std::vector<bool>{true, true}));
+    EXPECT_EQ(view.beeps, 1);
+    EXPECT_EQ(view.statusText.rfind("Double scan: FLANGE.CNC went to the work list 3 s ago", 0), 0u);
+    fs::remove_all(root);
+}
+
 } // namespace
 } // namespace quorlan::shell

@@ -21,6 +21,7 @@ DoubleScanDialog::DoubleScanDialog(int seconds, QWidget* parent) : QDialog(paren
                        "same label is scanned again on purpose for the next part."),
         this);
     explanation->setWordWrap(true);
+    explanation->setMinimumWidth(420);
     m_seconds->setObjectName(QString::fromLatin1(kDuplicateScanSecondsKey));
     m_seconds->setRange(0, kMaxDuplicateScanSeconds);
     m_seconds->setSuffix(QStringLiteral(" s"));
@@ -35,7 +36,8 @@ DoubleScanDialog::DoubleScanDialog(int seconds, QWidget* parent) : QDialog(paren
     column->addWidget(explanation);
     column->addLayout(form);
     column->addWidget(buttons);
-    resize(420, sizeHint().height());
+    // Tall enough for the whole explanation at its width.
+    column->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 int DoubleScanDialog::seconds() const {
