@@ -95,7 +95,7 @@ struct Station::Parts {
     // A control whose application object could not be created can never deliver a list either:
     // that ends the same way as a control that never answers.
     bool waitForWorkList() {
-        const auto deadline = std::chrono::steady_clock::now() + options.listWait;
+        const std::int64_t deadline = clock.steadyMs() + options.listWait.count();
         while (true) {
             auto& application = workList.application();
             if (application) {
@@ -104,7 +104,7 @@ struct Station::Parts {
                     return true;
                 }
             }
-            if (!application || std::chrono::steady_clock::now() >= deadline) {
+            if (!application || clock.steadyMs() >= deadline) {
                 view.message("Koridan Connection Failed!", platform::MessageIcon::Critical,
                              platform::MessageButtons::Ok, "ERROR");
                 return false;

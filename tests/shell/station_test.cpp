@@ -1,4 +1,5 @@
 #include "cnc/simulator.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_serial_port.h"
@@ -55,6 +56,8 @@ protected:
         StationOptions options;
         options.commandLine = commandLine;
         options.listWait = listWait;
+        options.clock = &clock;
+        pauser.clock = &clock;
         m_station =
             std::make_unique<Station>(view, pauser, port, simulator, prompt, paths, desktop,
                                       HostFolders{(root / "program").string(), (root / "windows").string()}, options);
@@ -67,6 +70,7 @@ protected:
 
     fs::path root;
     FakeView view;
+    testing::FakeClock clock;
     FakePauser pauser;
     FakeSerialPort port;
     ScriptedPrompt prompt;

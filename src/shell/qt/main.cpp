@@ -5,8 +5,6 @@
 #include "platform/error.h"
 #include "platform/path_mapper.h"
 #include "platform/qt/cp1252.h"
-#include "platform/qt/event_loop_pauser.h"
-#include "platform/qt/qt_serial_port.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/xdotool_desktop.h"
@@ -192,20 +190,15 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    platform::EventLoopPauser pauser;
-    platform::QtSerialPort port;
     const platform::PathMapper paths;
     shell::StationControl control(launch, paths, window);
-    shell::SettingsDialogPrompt prompt(window, port);
     const shell::HostFolders folders = hostFolders();
     platform::XdotoolDesktop desktop;
     const std::string controlAddress =
         launch.cncServer.isEmpty() ? std::string("built-in") : "local:" + launch.cncServer.toStdString();
-    shell::Station station(window, pauser, port, control.factory(), prompt, paths, desktop, folders,
-                           {platform::toCp1252(launch.commandLine), launch.listTimeout, controlAddress});
-    port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
-    fieldsel::MacFldsHost fieldSelection(station.fieldSelectionSetup(), window, launch.unattended);
-    window.setActions(shell::stationActions(station, window, prompt, fieldSelection));
+    shell::StationAssembly assembly(window, control.factory(), paths, desktop, folders,
+                                    {platform::toCp1252(launch.commandLine), launch.listTimeout, controlAddress});
+    shell::Station& station = assembly.station();
 
     bool started = true;
     window.guarded([&] { started = station.start(); });

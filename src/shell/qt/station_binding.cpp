@@ -6,17 +6,6 @@
 
 namespace quorlan::shell {
 
-SettingsDialogPrompt::SettingsDialogPrompt(MainWindow& window, const platform::SerialPort& port)
-    : m_window(window), m_port(port) {}
-
-std::optional<config::CommChoice> SettingsDialogPrompt::askPortSettings(const config::StationSettings& current) {
-    if (m_window.unattended()) {
-        return std::nullopt;
-    }
-    return config::askCommSettings(
-        m_state, current, [this](int port) { return m_port.deviceName(port); }, &m_window);
-}
-
 namespace {
 
 // One History window, made on first use and kept with the main window; opening it again brings it
@@ -33,8 +22,6 @@ void showHistoryWindow(Station& station, MainWindow& window) {
     history->raise();
     history->activateWindow();
 }
-
-} // namespace
 
 WindowActions stationActions(Station& station, MainWindow& window, PortSettingsPrompt& prompt,
                              fieldsel::MacFldsHost& fieldSelection) {
@@ -66,6 +53,28 @@ WindowActions stationActions(Station& station, MainWindow& window, PortSettingsP
         station.shutdown();
     };
     return actions;
+}
+
+} // namespace
+
+SettingsDialogPrompt::SettingsDialogPrompt(MainWindow& window, const platform::SerialPort& port)
+    : m_window(window), m_port(port) {}
+
+std::optional<config::CommChoice> SettingsDialogPrompt::askPortSettings(const config::StationSettings& current) {
+    if (m_window.unattended()) {
+        return std::nullopt;
+    }
+    return config::askCommSettings(
+        m_state, current, [this](int port) { return m_port.deviceName(port); }, &m_window);
+}
+
+StationAssembly::StationAssembly(MainWindow& window, cnc::ControlFactory& control, const platform::PathMapper& paths,
+                                 platform::Desktop& desktop, HostFolders folders, StationOptions options)
+    : m_prompt(window, m_port),
+      m_station(window, m_pauser, m_port, control, m_prompt, paths, desktop, std::move(folders), std::move(options)),
+      m_fieldSelection(m_station.fieldSelectionSetup(), window, window.unattended()) {
+    m_port.setDeviceLookup([this](int number) { return m_station.deviceForPort(number); });
+    window.setActions(stationActions(m_station, window, m_prompt, m_fieldSelection));
 }
 
 } // namespace quorlan::shell

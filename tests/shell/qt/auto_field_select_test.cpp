@@ -4,8 +4,6 @@
 #include "fakes/fake_desktop.h"
 #include "fieldsel/qt/macflds_dialog.h"
 #include "platform/ini_file.h"
-#include "platform/qt/event_loop_pauser.h"
-#include "platform/qt/qt_serial_port.h"
 #include "scan/label_state.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/station_binding.h"
@@ -127,19 +125,14 @@ void AutoFieldSelectTest::confirmedEditsDecideTheNextScansField() {
         return std::nullopt;
     });
     shell::MainWindow window(/*unattended=*/false);
-    platform::EventLoopPauser pauser;
-    platform::QtSerialPort port;
     m_simulator = std::make_unique<cnc::Simulator>(paths);
-    shell::SettingsDialogPrompt prompt(window, port);
     testing::FakeDesktop desktop;
-    shell::Station station(
-        window, pauser, port, *m_simulator, prompt, paths, desktop,
+    shell::StationAssembly assembly(
+        window, *m_simulator, paths, desktop,
         {path(QStringLiteral("program")).toStdString(), path(QStringLiteral("windows")).toStdString()},
         {"NOAPP", std::chrono::seconds(5)});
-    port.setDeviceLookup([&station](int number) { return station.deviceForPort(number); });
-    fieldsel::MacFldsHost host(station.fieldSelectionSetup(), window, /*unattended=*/false);
-    window.setActions(shell::stationActions(station, window, prompt, host));
-    QVERIFY(station.start());
+    fieldsel::MacFldsHost& host = assembly.fieldSelection();
+    QVERIFY(assembly.station().start());
     window.show();
     QVERIFY(host.dialog() == nullptr);
 
