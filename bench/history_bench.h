@@ -56,8 +56,9 @@ public:
     template <typename Work> void time(Work work) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        m_seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        add(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
+    void add(double seconds) { m_seconds.push_back(seconds); }
     ~Samples() {
         if (!m_seconds.empty()) {
             auto middle = m_seconds.begin() + static_cast<std::ptrdiff_t>(m_seconds.size() / 2);

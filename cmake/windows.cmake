@@ -10,6 +10,7 @@ target_compile_definitions(quorlan_options INTERFACE _WIN32_WINNT=0x0601 WINVER=
 # as the linker may take any file of a library that it links.
 set(QUORLAN_UNPORTED_LAYERS
     history # SQLite
+    events  # libmosquitto, and POSIX sockets
     scan    # most of what is listed below
     shell)
 set(unported_sources

@@ -4,6 +4,7 @@
 
 QUORLAN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libsqlite3-dev libssl-dev socat python3 fonts-dejavu-core
+    libmosquitto-dev mosquitto mosquitto-clients openssl
     xvfb xdotool libzint-dev libzxing-dev poppler-utils dpkg-dev file strace
     clang-14 libclang-rt-14-dev clang-format)
 

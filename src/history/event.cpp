@@ -1,5 +1,6 @@
 #include "history/event.h"
 
+#include "history/notice.h"
 #include "platform/cp1252.h"
 #include "platform/text.h"
 
@@ -15,6 +16,9 @@ constexpr std::array<std::string_view, 6> kOutcomeNames = {"queued",  "collected
                                                            "refused", "failed",    "reached-after-all"};
 static_assert(kKindNames.size() == static_cast<std::size_t>(kLastScanKind) + 1);
 static_assert(kOutcomeNames.size() == static_cast<std::size_t>(kLastOutcome) + 1);
+constexpr std::array<std::string_view, 6> kNoticeNames = {"station-started", "station-stopping", "control-unreachable",
+                                                          "control-back",    "port-lost",        "port-back"};
+static_assert(kNoticeNames.size() == static_cast<std::size_t>(kLastNoticeKind) + 1);
 
 template <typename Enum, std::size_t N>
 std::optional<Enum> fromName(const std::array<std::string_view, N>& names, std::string_view name) {
@@ -42,6 +46,14 @@ std::optional<ScanKind> kindFromName(std::string_view name) {
 
 std::optional<Outcome> outcomeFromName(std::string_view name) {
     return fromName<Outcome>(kOutcomeNames, name);
+}
+
+std::string_view noticeName(NoticeKind kind) {
+    return kNoticeNames.at(static_cast<std::size_t>(kind));
+}
+
+std::optional<NoticeKind> noticeFromName(std::string_view name) {
+    return fromName<NoticeKind>(kNoticeNames, name);
 }
 
 bool isPartOutcome(Outcome outcome) {

@@ -35,4 +35,18 @@ Event readEvent(const sql::Statement& row) {
     return event;
 }
 
+void bindNotice(sql::Statement& insert, const Notice& notice) {
+    insert.bind(1, notice.timeMs).bind(2, noticeName(notice.kind)).bind(3, notice.subject).bind(4, notice.detail);
+}
+
+Notice readNotice(const sql::Statement& row) {
+    Notice notice;
+    notice.id = row.integer(0);
+    notice.timeMs = row.integer(1);
+    notice.kind = noticeFromName(row.textView(2)).value_or(NoticeKind::StationStarted);
+    notice.subject = row.text(3);
+    notice.detail = row.text(4);
+    return notice;
+}
+
 } // namespace quorlan::history

@@ -36,13 +36,24 @@ bool HistoryStore::open() {
 }
 
 void HistoryStore::record(Event event) {
+    keep(std::move(event));
+}
+
+void HistoryStore::note(Notice notice) {
+    keep(std::move(notice));
+}
+
+void HistoryStore::keep(Entry entry) {
     if (m_waiting.size() >= m_options.maxWaiting && !m_waiting.empty()) {
+        if (std::holds_alternative<Event>(m_waiting.front())) {
+            ++m_lost;
+            m_keptMeanwhile -= m_keptMeanwhile > 0 ? 1 : 0;
+        }
         m_waiting.pop_front();
-        ++m_lost;
-        m_keptMeanwhile -= m_keptMeanwhile > 0 ? 1 : 0;
     }
-    m_waiting.push_back(std::move(event));
-    if (!attempt([] {})) {
+    const bool scan = std::holds_alternative<Event>(entry);
+    m_waiting.push_back(std::move(entry));
+    if (!attempt([] {}) && scan) {
         ++m_keptMeanwhile;
     }
 }
@@ -97,6 +108,7 @@ void HistoryStore::ensureOpen() {
     db->exec("PRAGMA synchronous = NORMAL");
     migrate(*db);
     m_insert.emplace(db->prepare(kInsertEvent));
+    m_insertNotice.emplace(db->prepare(kInsertNotice));
     m_db = std::move(db);
 }
 
@@ -105,16 +117,22 @@ void HistoryStore::writeWaiting() {
         return;
     }
     sql::Transaction transaction(*m_db);
-    for (const Event& event : m_waiting) {
-        bindEvent(*m_insert, event);
-        m_insert->step();
-        m_insert->reset();
+    for (const Entry& entry : m_waiting) {
+        sql::Statement& insert = std::holds_alternative<Event>(entry) ? *m_insert : *m_insertNotice;
+        if (const auto* event = std::get_if<Event>(&entry)) {
+            bindEvent(insert, *event);
+        } else {
+            bindNotice(insert, std::get<Notice>(entry));
+        }
+        insert.step();
+        insert.reset();
     }
     transaction.commit();
     m_waiting.clear();
 }
 
 void HistoryStore::close() {
+    m_insertNotice.reset();
     m_insert.reset();
     m_db.reset();
 }
@@ -123,19 +141,25 @@ RetentionResult HistoryStore::removeOlderThan(std::int64_t cutoffMs, std::chrono
     const auto deadline = std::chrono::steady_clock::now() + budget;
     RetentionResult result;
     attempt([&] {
-        auto remove = m_db->prepare("DELETE FROM events WHERE id IN"
-                                    " (SELECT id FROM events WHERE time < ?1 ORDER BY time LIMIT ?2)");
-        remove.bind(1, cutoffMs).bind(2, std::int64_t{kRemovalBatch});
-        do {
-            sql::Transaction transaction(*m_db);
+        auto removeEvents = m_db->prepare("DELETE FROM events WHERE id IN"
+                                          " (SELECT id FROM events WHERE time < ?1 ORDER BY time LIMIT ?2)");
+        auto removeNotices = m_db->prepare("DELETE FROM notices WHERE id IN"
+                                           " (SELECT id FROM notices WHERE time < ?1 ORDER BY time LIMIT ?2)");
+        const auto removeBatch = [this, cutoffMs](sql::Statement& remove) {
+            remove.bind(1, cutoffMs).bind(2, std::int64_t{kRemovalBatch});
             remove.step();
             remove.reset();
-            const int removed = sqlite3_changes(m_db->handle());
+            return sqlite3_changes(m_db->handle());
+        };
+        do {
+            sql::Transaction transaction(*m_db);
+            const int removed = removeBatch(removeEvents);
+            const int removedNotices = removeBatch(removeNotices);
             // Freed pages go back to the file system a little at a time, each batch its share.
             m_db->exec("PRAGMA incremental_vacuum(" + std::to_string(kVacuumPagesPerBatch) + ")");
             transaction.commit();
-            result.removed += removed;
-            result.complete = removed < kRemovalBatch;
+            result.removed += removed + removedNotices;
+            result.complete = removed < kRemovalBatch && removedNotices < kRemovalBatch;
         } while (!result.complete && std::chrono::steady_clock::now() < deadline);
     });
     return result;
@@ -147,30 +171,6 @@ void HistoryStore::flush() {
         // and a real failure shows at the next record.
         sqlite3_wal_checkpoint_v2(m_db->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     }
-}
-
-std::vector<Event> HistoryStore::unpublished(std::string_view consumer, std::size_t limit) {
-    std::vector<Event> events;
-    attempt([&] {
-        auto query = m_db->prepare(std::string("SELECT ") + std::string(kEventColumns) +
-                                   " FROM events WHERE id > coalesce((SELECT published_through FROM outbox"
-                                   " WHERE consumer = ?1), 0) ORDER BY id LIMIT ?2");
-        query.bind(1, consumer).bind(2, static_cast<std::int64_t>(limit));
-        while (query.step()) {
-            events.push_back(readEvent(query));
-        }
-    });
-    return events;
-}
-
-bool HistoryStore::markPublished(std::string_view consumer, std::int64_t throughId) {
-    return attempt([&] {
-        auto mark = m_db->prepare("INSERT INTO outbox (consumer, published_through) VALUES (?1, ?2)"
-                                  " ON CONFLICT (consumer) DO UPDATE SET published_through ="
-                                  " max(published_through, excluded.published_through)");
-        mark.bind(1, consumer).bind(2, throughId);
-        mark.step();
-    });
 }
 
 } // namespace quorlan::history

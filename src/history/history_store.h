@@ -8,8 +8,12 @@
 // program, damaged. Then the failure is reported once, the store lets go of the file, and every
 // later event tries again; the first that succeeds reports the recovery. Events that could not be
 // written wait in memory (bounded) and go in with the first write that succeeds.
+//
+// The same file holds the station's notices (started, stopping, control and port lost and back),
+// which wait and go in the same way.
 #pragma once
 
+#include "history/notice.h"
 #include "history/recorder.h"
 #include "history/sqlite.h"
 
@@ -19,8 +23,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace quorlan::history {
 
@@ -55,8 +57,9 @@ public:
     bool open();
 
     void record(Event event) override;
+    void note(Notice notice) override;
 
-    // Removes the events older than cutoffMs, in batches, until done or the budget is spent.
+    // Removes the events and notices older than cutoffMs, in batches, until done or the budget is spent.
     RetentionResult removeOlderThan(std::int64_t cutoffMs, std::chrono::milliseconds budget);
 
     // Commits go to the operating system without waiting for the disk, which is what keeps a
@@ -68,13 +71,8 @@ public:
     const std::string& path() const { return m_options.path; }
     std::size_t waiting() const { return m_waiting.size(); }
 
-    // The outbox: a consumer (an event publisher) takes the events after its mark, oldest first,
-    // and moves its mark once they are out. A consumer never seen before starts at the first event.
-    // Both report a failure as recording does; unpublished() then returns nothing, markPublished() false.
-    std::vector<Event> unpublished(std::string_view consumer, std::size_t limit);
-    bool markPublished(std::string_view consumer, std::int64_t throughId);
-
 private:
+    void keep(Entry entry);
     template <typename Work> bool attempt(Work work);
     void ensureOpen();
     void writeWaiting();
@@ -84,9 +82,10 @@ private:
     StatusReport m_report;
     std::unique_ptr<sql::Database> m_db;
     std::optional<sql::Statement> m_insert;
-    std::deque<Event> m_waiting;
-    std::size_t m_lost = 0;
-    std::size_t m_keptMeanwhile = 0; // events waiting since the present failure began
+    std::optional<sql::Statement> m_insertNotice;
+    std::deque<Entry> m_waiting;
+    std::size_t m_lost = 0;          // scans' events dropped from a full memory since the failure began
+    std::size_t m_keptMeanwhile = 0; // scans' events waiting since the present failure began
     bool m_failing = false;
 };
 

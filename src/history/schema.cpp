@@ -36,7 +36,27 @@ CREATE TABLE outbox (
 ) WITHOUT ROWID;
 )";
 
-constexpr std::array kMigrations = {Migration{1, kVersion1}};
+// The station's notices (started, stopping, control and port lost and back) beside the scans. A
+// notice takes its id from the events' sequence: it is inserted with the next id of that sequence
+// (kInsertNotice), and the trigger moves the sequence past it, so that the next scan's event
+// follows it. The two tables together are one series of ids in the order things happened.
+constexpr std::string_view kVersion2 = R"(
+CREATE TABLE notices (
+    id INTEGER PRIMARY KEY,
+    time INTEGER NOT NULL,
+    kind TEXT NOT NULL,
+    subject TEXT NOT NULL,
+    detail TEXT NOT NULL
+);
+CREATE INDEX notices_time ON notices(time);
+CREATE TRIGGER notices_share_the_event_ids AFTER INSERT ON notices BEGIN
+    UPDATE sqlite_sequence SET seq = max(seq, new.id) WHERE name = 'events';
+    INSERT INTO sqlite_sequence (name, seq) SELECT 'events', new.id
+        WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'events');
+END;
+)";
+
+constexpr std::array kMigrations = {Migration{1, kVersion1}, Migration{2, kVersion2}};
 
 } // namespace
 

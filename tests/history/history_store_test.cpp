@@ -274,34 +274,6 @@ TEST_F(HistoryStoreTest, fileReplacedByADamagedOneWhileOpen_isReported) {
     EXPECT_THAT(s.reports[0], HasSubstr("is damaged or not a history file"));
 }
 
-TEST_F(HistoryStoreTest, outbox_givesEachConsumerTheEventsAfterItsMark_inOrder) {
-    testing::ReportingStore s({path});
-    for (int i = 0; i < 5; ++i) {
-        s.store.record(event(kMay2 + i, "P" + std::to_string(i)));
-    }
-    const auto all = s.store.unpublished("mqtt", 100);
-    ASSERT_EQ(all.size(), 5u);
-
-    EXPECT_TRUE(s.store.markPublished("mqtt", all[2].id));
-    EXPECT_TRUE(s.store.markPublished("mqtt", all[0].id)); // a late acknowledgement moves nothing back
-
-    EXPECT_THAT(programsOf(s.store.unpublished("mqtt", 100)), ElementsAre("P3.CNC", "P4.CNC"));
-    EXPECT_THAT(programsOf(s.store.unpublished("mqtt", 1)), ElementsAre("P3.CNC"));
-    EXPECT_EQ(s.store.unpublished("other", 100).size(), 5u);
-}
-
-TEST_F(HistoryStoreTest, outbox_includesWhatWaitedForTheFile_oncePublishingReachesIt) {
-    testing::FaultVfs vfs("quorlan-outbox-faults");
-    testing::ReportingStore s({path, false, std::chrono::milliseconds(10), 100, vfs.name()});
-    s.store.record(event(kMay2, "A"));
-    vfs.failWrites = SQLITE_FULL;
-    s.store.record(event(kMay2 + 1, "B"));
-    EXPECT_TRUE(s.store.unpublished("mqtt", 10).empty());
-
-    vfs.failWrites = 0;
-    EXPECT_THAT(programsOf(s.store.unpublished("mqtt", 10)), ElementsAre("A.CNC", "B.CNC"));
-}
-
 TEST_F(HistoryStoreTest, aReaderExportingMeanwhile_neitherWaitsNorStopsTheStore) {
     testing::ReportingStore s({path});
     for (int i = 0; i < 100; ++i) {
