@@ -13,6 +13,9 @@ namespace quorlan::platform {
 char32_t cp1252CodePoint(unsigned char byte);
 // The byte of a code point; nothing for one the code page cannot hold.
 std::optional<char> cp1252Byte(char32_t codePoint);
+// The byte Windows puts for a code point when it converts Unicode text: its own, else the best fit
+// the platform gives (U+0100 "Ā" as "A", U+03A9 "Ω" as "O"), else '?'.
+char cp1252BestFit(char32_t codePoint);
 
 // The station's bytes as UTF-8, for what other programs read (a terminal, the history, its
 // exports).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <vector>
 
 namespace quorlan::platform {
@@ -105,7 +106,7 @@ std::string utf8ToUtf16(std::string_view utf8, bool littleEndian) {
     return bytes;
 }
 
-// Names and values as the calls hand them over, in the code page.
+// A value as the calls hand it over, in the code page, converted as the platform converts it.
 std::string toCodePage(const IniText& ini, std::string_view text) {
     if (ini.encoding == IniEncoding::CodePage) {
         return std::string(text);
@@ -113,9 +114,32 @@ std::string toCodePage(const IniText& ini, std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
     while (!text.empty()) {
-        bytes += cp1252Byte(nextCodePoint(text)).value_or('?');
+        bytes += cp1252BestFit(nextCodePoint(text));
     }
     return bytes;
+}
+
+// A name of the file as the calls' names, which are in the code page, can match it. The platform
+// compares names in Unicode, so that a name with a character the code page lacks matches none:
+// nothing, then.
+std::optional<std::string> nameInCodePage(const IniText& ini, std::string_view name) {
+    if (ini.encoding == IniEncoding::CodePage) {
+        return std::string(name);
+    }
+    std::string bytes;
+    while (!name.empty()) {
+        const auto byte = cp1252Byte(nextCodePoint(name));
+        if (!byte) {
+            return std::nullopt;
+        }
+        bytes += *byte;
+    }
+    return bytes;
+}
+
+bool nameMatches(const IniText& ini, std::string_view nameInFile, std::string_view wanted) {
+    const auto name = nameInCodePage(ini, nameInFile);
+    return name && sameName(*name, wanted);
 }
 
 std::string fromCodePage(const IniText& ini, std::string_view text) {
@@ -191,7 +215,7 @@ Location locate(const IniText& ini, const std::vector<Line>& lines, std::string_
             if (where.sectionLine) {
                 break; // the first matching section wins, and it ends here
             }
-            if (sameName(toCodePage(ini, *name), section)) {
+            if (nameMatches(ini, *name, section)) {
                 where.sectionLine = i;
                 where.lastContentLine = i;
             }
@@ -204,7 +228,7 @@ Location locate(const IniText& ini, const std::vector<Line>& lines, std::string_
             where.lastContentLine = i;
         }
         const auto entry = entryOf(line);
-        if (entry && !where.keyLine && sameName(toCodePage(ini, entry->key), key)) {
+        if (entry && !where.keyLine && nameMatches(ini, entry->key, key)) {
             where.keyLine = i;
         }
     }
@@ -268,10 +292,15 @@ IniValues parseIni(const IniText& ini) {
     for (const Line& line : splitLines(ini.text)) {
         const auto content = contentOf(ini.text, line);
         if (const auto name = sectionNameOf(content)) {
-            const auto [keys, first] = values.sections.try_emplace(lowered(toCodePage(ini, *name)));
-            current = first ? &keys->second : nullptr;
+            current = nullptr;
+            if (const auto matchable = nameInCodePage(ini, *name)) {
+                const auto [keys, first] = values.sections.try_emplace(lowered(*matchable));
+                current = first ? &keys->second : nullptr;
+            }
         } else if (const auto entry = entryOf(content); entry && current != nullptr) {
-            current->try_emplace(lowered(toCodePage(ini, entry->key)), toCodePage(ini, entry->value));
+            if (const auto key = nameInCodePage(ini, entry->key)) {
+                current->try_emplace(lowered(*key), toCodePage(ini, entry->value));
+            }
         }
     }
     return values;

@@ -1,4 +1,5 @@
 #include "platform/ini_file.h"
+#include "platform/profile_reading_cases.h"
 #include "platform/temp_folder.h"
 
 #include <climits>
@@ -49,38 +50,20 @@ TEST(IniFile, readsWithPrivateProfileRules) {
     EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.makeFolder("unreadable")), "DEF");
 }
 
-// UTF-16 as the bytes of a file: each character of the (ASCII or Latin-1) text as two bytes.
-std::string utf16(std::string_view latin1, bool littleEndian = true) {
-    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (const char c : latin1) {
-        bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
-    }
-    return bytes;
-}
+using testing::utf16;
 
 // Files saved as "Unicode" or with a UTF-8 mark read as the platform reads them: the text is
 // Unicode, and values come in the code page; a character it cannot hold is '?'. The end-of-file
 // mark of old editors (Ctrl-Z) is a blank.
-TEST(IniFile, readsUnicodeFilesAndDropsTheEndOfFileMark) {
+TEST(IniFile, readsUnicodeFilesAndDropsTheEndOfFileMarkAsThePlatformDoes) {
     const TempFolder folder;
-    const std::string omega = "\xA9\x03"; // U+03A9, which the code page cannot hold
-    const std::string euro = "\xAC\x20";  // U+20AC, 0x80 in the code page
-    const std::pair<std::string, std::string> cases[] = {
-        {utf16("[KORVALDE]\r\nA=9600,N,8,1\r\n"), "9600,N,8,1"},
-        {utf16("[KORVALDE]\r\nA=M\xFCller\r\n"), "M\xFCller"},
-        {utf16("[KORVALDE]\r\nA=x") + omega + utf16("\r\n").substr(2), "x?"},
-        {utf16("[KORVALDE]\r\nA=") + euro + utf16("\r\n").substr(2), "\x80"},
-        {utf16("[korvalde]\nA=big end\n", false), "big end"},
-        {utf16("[KORVALDE]\r\nA=odd\r\n") + "\x41", "odd"},
-        {"\xEF\xBB\xBF[KORVALDE]\r\nA=M\xC3\xBCller \xE2\x82\xAC\r\n", "M\xFCller \x80"},
-        {"[KORVALDE]\r\nA=7\x1A", "7"},
-        {"[KORVALDE]\r\nA=N\r\n\x1A", "N"},
-        {"[KORVALDE]\x1A\r\n\x1A A \x1A= \x1A\"quoted\"\x1A\r\n", "quoted"},
-    };
-    for (const auto& [file, expected] : cases) {
-        EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.write("QZT.INI", file)), expected)
-            << file;
+    for (const auto& c : testing::profileReadingCases()) {
+        EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128, folder.write("QZT.INI", c.file)), c.expected)
+            << c.what;
     }
+    EXPECT_EQ(getPrivateProfileString("KORVALDE", "A", "DEF", 128,
+                                      folder.write("QZT.INI", utf16("[KORVALDE]\r\nA=odd\r\n") + "\x41")),
+              "odd");
     EXPECT_EQ(
         getPrivateProfileInt("KORVALDE", "HalfLimitX", 1, folder.write("QZT.INI", "[KORVALDE]\nHalfLimitX=7\x1A")), 7);
     EXPECT_EQ(getPrivateProfileInt("KORVALDE", "A", 1, folder.write("QZT.INI", utf16("[KORVALDE]\r\nA= 42\r\n"))), 42);
