@@ -22,6 +22,7 @@ set(unported_sources
     platform/path_mapper.cpp    # drive folders under the user's home (pwd.h); Windows has its own
     platform/private_file.cpp   # owner and mode bits; Windows keeps secrets by access lists
     platform/runtime_folder.cpp # the XDG runtime folder
+    platform/socket_peer.cpp    # local sockets' peers (SO_PEERCRED) and hang-ups (POLLRDHUP)
     platform/zlib_codec.cpp     # zlib, and temporary files opened the POSIX way
     platform/openssl_crypto.cpp # Windows has its own cryptography
     config/common.cpp           # the file lookup
@@ -37,6 +38,7 @@ set(unported_tests
     platform/text_test.cpp # with the hint for a serial device's permissions
     config/comm_settings_test.cpp config/common_test.cpp config/configuration_test.cpp
     cnc/compressed_payload_test.cpp cnc/program_file_test.cpp cnc/work_list_link_test.cpp
+    cnc/known_outcome_test.cpp # the work-list link, over config/common.cpp
     cnc/program_store_test.cpp # links, FIFOs, owners and modes
     cnc/program_editor_test.cpp # paths mapped the Linux way
     # temporary folders made with mkdtemp

@@ -1,7 +1,8 @@
 // One call of the control across the local socket to cnc-sim in its own process, as the station
 // makes it with --cnc local:NAME: coding, the round trip, the simulator's work and the reply.
 // cnc-sim is taken from $QUORLAN_CNC_SIM, else build/tools/cnc-sim.
-#include "cnc/qt/local_control_channel.h"
+#include "cnc/control_client.h"
+#include "cnc/qt/local_control_transport.h"
 #include "cnc/remote_control.h"
 #include "run_benchmarks.h"
 
@@ -29,7 +30,8 @@ public:
         m_process.start(program, {QStringLiteral("--unattended"), QStringLiteral("--listen"), socket()});
         while (m_process.waitForReadyRead(5000) && !m_process.readAllStandardOutput().contains("serving")) {
         }
-        remote = std::make_unique<cnc::RemoteControl>(std::make_shared<cnc::LocalControlChannel>(socket()));
+        remote = std::make_unique<cnc::RemoteControl>(
+            std::make_shared<cnc::ControlClient>(std::make_unique<cnc::LocalControlTransport>(socket())));
     }
     ~ServedControl() {
         remote.reset();

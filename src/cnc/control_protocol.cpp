@@ -1,5 +1,6 @@
 #include "cnc/control_protocol.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quorlan::cnc::protocol {
@@ -8,6 +9,8 @@ namespace {
 
 constexpr char kRequestKind = 'Q';
 constexpr char kReplyKind = 'R';
+constexpr char kHelloKind = 'H';
+constexpr char kWelcomeKind = 'W';
 constexpr std::size_t kLengthBytes = 4;
 
 class Writer {
@@ -23,6 +26,7 @@ public:
         u32(static_cast<std::uint32_t>(value.size()));
         m_bytes.append(value);
     }
+    void token(const Token& token) { m_bytes.append(token.begin(), token.end()); }
     void value(const Value& value) {
         struct Visit {
             Writer& out;
@@ -80,6 +84,21 @@ public:
     }
     std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
     std::string text() { return std::string(take(u32())); }
+    Token token() {
+        Token token{};
+        const std::string_view bytes = take(token.size());
+        std::copy(bytes.begin(), bytes.end(), token.begin());
+        return token;
+    }
+    // A count of items of at least itemBytes each: more than the rest of the message holds is a
+    // lie, not a reason to allocate.
+    std::uint32_t count(std::size_t itemBytes) {
+        const std::uint32_t count = u32();
+        if (count > m_bytes.size() / itemBytes) {
+            throw ProtocolError("count larger than its message");
+        }
+        return count;
+    }
     Value value() {
         switch (u8()) {
         case 'N':
@@ -98,9 +117,9 @@ public:
             throw ProtocolError("unknown value tag");
         }
     }
-    void expectKind(char kind) {
+    void expectKind(char kind, const char* what) {
         if (u8() != static_cast<std::uint8_t>(kind)) {
-            throw ProtocolError(std::string("not a ") + (kind == kRequestKind ? "request" : "reply"));
+            throw ProtocolError(std::string("not a ") + what);
         }
     }
     void expectEnd() const {
@@ -126,14 +145,10 @@ private:
         return b == 1;
     }
     std::vector<std::string> list() {
-        const std::uint32_t count = u32();
-        // Each text needs at least its length: a count beyond that is a lie, not a reason to allocate.
-        if (count > m_bytes.size() / 4) {
-            throw ProtocolError("list longer than its message");
-        }
+        const std::uint32_t total = count(4);
         std::vector<std::string> items;
-        items.reserve(count);
-        for (std::uint32_t i = 0; i < count; ++i) {
+        items.reserve(total);
+        for (std::uint32_t i = 0; i < total; ++i) {
             items.push_back(text());
         }
         return items;
@@ -185,7 +200,7 @@ std::string encodeReply(const Reply& reply) {
 
 Request decodeRequest(std::string_view body) {
     Reader in(body);
-    in.expectKind(kRequestKind);
+    in.expectKind(kRequestKind, "request");
     Request request;
     request.call = in.u32();
     request.object = in.u32();
@@ -203,7 +218,7 @@ Request decodeRequest(std::string_view body) {
 
 Reply decodeReply(std::string_view body) {
     Reader in(body);
-    in.expectKind(kReplyKind);
+    in.expectKind(kReplyKind, "reply");
     Reply reply;
     reply.call = in.u32();
     reply.error = in.i32();
@@ -214,6 +229,99 @@ Reply decodeReply(std::string_view body) {
     }
     in.expectEnd();
     return reply;
+}
+
+std::string encodeHello(const Hello& hello) {
+    Writer out;
+    out.u8(kHelloKind);
+    out.u32(hello.version);
+    out.token(hello.session);
+    out.u32(static_cast<std::uint32_t>(hello.asked.size()));
+    for (const std::uint32_t call : hello.asked) {
+        out.u32(call);
+    }
+    return std::move(out).frame();
+}
+
+std::string encodeWelcome(const Welcome& welcome) {
+    Writer out;
+    out.u8(kWelcomeKind);
+    out.token(welcome.session);
+    out.u8(welcome.resumed ? 1 : 0);
+    out.u32(static_cast<std::uint32_t>(welcome.answers.size()));
+    for (const AskedCall& answer : welcome.answers) {
+        out.u32(answer.call);
+        out.u8(static_cast<std::uint8_t>(answer.outcome));
+        if (answer.outcome == CallOutcome::Ran) {
+            out.i32(answer.error);
+        }
+    }
+    return std::move(out).frame();
+}
+
+Hello decodeHello(std::string_view body) {
+    Reader in(body);
+    in.expectKind(kHelloKind, "greeting");
+    Hello hello;
+    hello.version = in.u32();
+    if (hello.version != kVersion) {
+        throw ProtocolError("protocol version " + std::to_string(hello.version) + ", not " + std::to_string(kVersion));
+    }
+    hello.session = in.token();
+    const std::uint32_t asked = in.count(4);
+    if (asked > kMaxAskedCalls) {
+        throw ProtocolError("a greeting asks about more than " + std::to_string(kMaxAskedCalls) + " calls");
+    }
+    for (std::uint32_t i = 0; i < asked; ++i) {
+        hello.asked.push_back(in.u32());
+    }
+    in.expectEnd();
+    return hello;
+}
+
+Welcome decodeWelcome(std::string_view body) {
+    Reader in(body);
+    in.expectKind(kWelcomeKind, "welcome");
+    Welcome welcome;
+    welcome.session = in.token();
+    const std::uint8_t resumed = in.u8();
+    if (resumed > 1) {
+        throw ProtocolError("resumed neither 0 nor 1");
+    }
+    welcome.resumed = resumed == 1;
+    const std::uint32_t answers = in.count(5);
+    for (std::uint32_t i = 0; i < answers; ++i) {
+        AskedCall answer;
+        answer.call = in.u32();
+        answer.outcome = static_cast<CallOutcome>(in.u8());
+        switch (answer.outcome) {
+        case CallOutcome::Ran:
+            answer.error = in.i32();
+            break;
+        case CallOutcome::NeverRan:
+        case CallOutcome::Forgotten:
+            break;
+        default:
+            throw ProtocolError("unknown outcome of a call");
+        }
+        welcome.answers.push_back(answer);
+    }
+    in.expectEnd();
+    return welcome;
+}
+
+std::size_t FrameReader::waiting() const {
+    std::size_t frames = 0;
+    std::string_view rest = std::string_view(m_buffer).substr(m_start);
+    while (rest.size() >= kLengthBytes) {
+        const std::uint32_t length = Reader(rest.substr(0, kLengthBytes)).u32();
+        if (length > kMaxFrameBody || rest.size() - kLengthBytes < length) {
+            break;
+        }
+        ++frames;
+        rest.remove_prefix(kLengthBytes + length);
+    }
+    return frames;
 }
 
 void FrameReader::append(std::string_view bytes) {

@@ -1,14 +1,15 @@
-// How the station reaches a control that runs as its own process (cnc-sim): every operation of
-// Application and ExeList, and the two ways of creating objects, cross a local socket as one
-// request and one reply. The coding here is plain bytes, so that it can be tested and fuzzed
-// without a socket.
+// How the station reaches a control that runs as its own process (cnc-sim here, the bridge on the
+// control's PC): every operation of Application and ExeList, and the two ways of creating objects,
+// cross a connection as one request and one reply. The coding here is plain bytes, so that it can
+// be tested and fuzzed without a socket.
 //
 // Frames. Each message is a 4-byte big-endian length followed by that many bytes of body. A body
 // is at most kMaxFrameBody bytes; a longer length is a protocol error, after which the receiver
 // closes the connection, since it can no longer find where the next frame starts.
 //
 // Values. Integers are big-endian: u8, u32, i32. A string is a u32 byte count and the bytes, text
-// in the station's code page with no conversion. A value is a tag byte and what it holds:
+// in the station's code page with no conversion. A token is 16 bytes. A value is a tag byte and
+// what it holds:
 //   'N'                      nothing (the result of an operation that returns none)
 //   'B' u8 (0 or 1)          Boolean
 //   'I' i32                  integer (16-bit results travel as 32-bit and must fit)
@@ -16,25 +17,54 @@
 //   'L' u32 count, strings   list of texts (ColumnInfo)
 //   'O' u32 handle           an object of the control; handle 0 is no object (NewList may say so)
 //
+// Sessions. The station's objects and what became of its calls belong to a session, which the
+// control keeps across connections: a connection that ends does not take the station's list with
+// it. Every connection begins with a greeting and its answer:
+//   Hello:   'H', u32 protocol version (kVersion), token of the session to resume (all zero for a
+//            new one), u32 count, that many u32 call numbers whose outcome the station asks for
+//   Welcome: 'W', token of the session now attached, u8 resumed (1 when the asked session was
+//            found with its objects, 0 when it is a new one), u32 count, then for each asked call:
+//            u32 call number, u8 outcome ('R' ran, 'N' never ran and never will, 'F' forgotten),
+//            and after 'R' its i32 error number (0 for success)
+// A session is attached to one connection at a time: the greeting that resumes it detaches it
+// from the connection it had, whose requests are never run from then on. A session that is not
+// resumed (unknown token: the control was restarted, or dropped it to make room) means that every
+// object of the old one is gone; only then does the station make its list anew.
+//
 // Request body: 'Q', u32 call number, u32 object handle, u8 operation, u8 argument count, the
 // arguments. Handle 0 addresses the control itself, for CreateApplication and CreateObject
-// (argument: the ProgID). Each object created for a connection gets a new handle, valid on that
-// connection only; the server forgets them all when the connection ends.
+// (argument: the ProgID). Objects live in the session; their handles are valid in it alone. Call
+// numbers rise within a session; the control remembers the outcome of the last kRememberedCalls
+// calls that it ran.
 //
 // Reply body: 'R', u32 call number of the request it answers, i32 error number (0 for success),
 // then the result value on success or the error's description string on failure. The server
 // answers requests in the order they came. Release (operation 255) gets no reply: the server
 // forgets the handle.
 //
-// Operations (their codes in control_operations.h) take the arguments of the interfaces in control.h,
-// in their order: Booleans as 'B', integers as 'I', texts as 'S'.
+// Operations (their codes in control_operations.h) take the arguments of the interfaces in
+// control.h, in their order: Booleans as 'B', integers as 'I', texts as 'S'.
 //
-// The station waits a bounded time for each reply (see the socket adapter) and takes a reply
-// whose call number it no longer waits for as late and drops it.
+// No late runs, no unknown outcomes. The station waits a bounded time for each reply. When that
+// time passes, or the connection fails or carries garbage, the station closes the connection at
+// once and holds the call as unresolved. The control runs a request only while the connection
+// that brought it is open and still attached to its session: just before running each request it
+// checks that the peer has not hung up (on a local socket the kernel tells at once, also for bytes
+// that waited while the control was stopped). So a request that the station gave up on is dropped
+// unread, however many wait in the socket, and one that ran just before the station gave up is in
+// the session's record. On its next connection the station asks, in its greeting, for the outcome
+// of every unresolved call: the answer is final, since the greeting detached the old connection.
+//
+// Bounds of the serving end, per client: a frame of at most kMaxFrameBody bytes, at most
+// kMaxRequestsInFlight requests received and not yet answered, at most kMaxUnreadReplyBytes of
+// replies the client has not read, at most kMaxClients clients and kMaxSessions sessions. A
+// client that exceeds one is disconnected; sessions beyond the bound make room by dropping the
+// one detached the longest.
 #pragma once
 
 #include "cnc/control_operations.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -45,7 +75,15 @@
 
 namespace quorlan::cnc::protocol {
 
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::uint32_t kMaxFrameBody = 4u << 20; // a list line may carry a scan of up to 1 MiB
+inline constexpr std::size_t kMaxRequestsInFlight = 64;
+inline constexpr std::size_t kMaxUnreadReplyBytes = 16u << 20;
+inline constexpr std::size_t kMaxClients = 16;
+inline constexpr std::size_t kMaxSessions = 16;
+inline constexpr std::size_t kRememberedCalls = 1024;
+// The most calls a greeting may ask about.
+inline constexpr std::size_t kMaxAskedCalls = 64;
 
 // The operations and their codes are the table's (control_operations.h).
 using cnc::Operation;
@@ -76,6 +114,29 @@ struct Reply {
     Value result;            // only without one
 };
 
+using Token = std::array<std::uint8_t, 16>;
+
+struct Hello {
+    std::uint32_t version = kVersion;
+    Token session{}; // all zero: a new session
+    std::vector<std::uint32_t> asked;
+};
+
+enum class CallOutcome : std::uint8_t { Ran = 'R', NeverRan = 'N', Forgotten = 'F' };
+
+struct AskedCall {
+    std::uint32_t call = 0;
+    CallOutcome outcome = CallOutcome::NeverRan;
+    std::int32_t error = 0; // with Ran only
+    bool operator==(const AskedCall&) const = default;
+};
+
+struct Welcome {
+    Token session{};
+    bool resumed = false;
+    std::vector<AskedCall> answers;
+};
+
 // A body that is not what it claims to be, or a frame too long: the connection cannot go on.
 class ProtocolError : public std::runtime_error {
 public:
@@ -85,10 +146,14 @@ public:
 // Whole frames, length included.
 std::string encodeRequest(const Request& request);
 std::string encodeReply(const Reply& reply);
+std::string encodeHello(const Hello& hello);
+std::string encodeWelcome(const Welcome& welcome);
 
 // Bodies without the length; throw ProtocolError for anything malformed, trailing bytes included.
 Request decodeRequest(std::string_view body);
 Reply decodeReply(std::string_view body);
+Hello decodeHello(std::string_view body);
+Welcome decodeWelcome(std::string_view body);
 
 // Cuts a byte stream, fed as it arrives, into frame bodies.
 class FrameReader {
@@ -97,6 +162,8 @@ public:
     // The next whole body, if one has arrived. Throws ProtocolError for a length over kMaxFrameBody.
     std::optional<std::string> next();
     bool empty() const { return m_start == m_buffer.size(); }
+    // Whole frames that have arrived and not been taken yet.
+    std::size_t waiting() const;
 
 private:
     std::string m_buffer;

@@ -2,6 +2,8 @@
 
 #include "platform/error.h"
 
+#include <algorithm>
+#include <random>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -51,8 +53,7 @@ const char* objectName(ObjectKind kind) {
 
 } // namespace
 
-std::optional<std::string> ControlSession::answer(std::string_view requestBody) {
-    const Request request = protocol::decodeRequest(requestBody);
+std::optional<std::string> ControlSession::answer(const Request& request) {
     if (request.operation == Operation::Release) {
         m_objects.erase(request.object);
         return std::nullopt;
@@ -65,7 +66,29 @@ std::optional<std::string> ControlSession::answer(std::string_view requestBody) 
         reply.error = error.number() == 0 ? platform::errc::kAutomation : error.number();
         reply.description = error.description();
     }
+    remember(request.call, reply.error);
     return protocol::encodeReply(reply);
+}
+
+void ControlSession::remember(std::uint32_t call, std::int32_t error) {
+    m_ran.emplace_back(call, error);
+    if (m_ran.size() > protocol::kRememberedCalls) {
+        m_highestForgotten = std::max(m_highestForgotten.value_or(0), m_ran.front().first);
+        m_ran.pop_front();
+    }
+}
+
+protocol::AskedCall ControlSession::outcomeOf(std::uint32_t call) const {
+    for (auto ran = m_ran.rbegin(); ran != m_ran.rend(); ++ran) {
+        if (ran->first == call) {
+            return {call, protocol::CallOutcome::Ran, ran->second};
+        }
+    }
+    // A call that is not in the record either never ran, or ran so long ago that it was dropped.
+    if (m_highestForgotten && call <= *m_highestForgotten) {
+        return {call, protocol::CallOutcome::Forgotten, 0};
+    }
+    return {call, protocol::CallOutcome::NeverRan, 0};
 }
 
 // The object the request addresses, held so that it stays alive through the call even if the call
@@ -75,8 +98,10 @@ template <typename Object> auto ControlSession::target(const Request& request) {
     if (request.object != 0) {
         const auto held = m_objects.find(request.object);
         if (held == m_objects.end()) {
-            throw StationError(platform::errc::kAutomation,
-                               "no object " + std::to_string(request.object) + " on this connection");
+            // The station holds an object the control does not: for the station it is gone.
+            throw StationError(platform::errc::kServerUnavailable, "The CNC control has no object " +
+                                                                       std::to_string(request.object) +
+                                                                       " for this station (any more)");
         }
         addressed = std::holds_alternative<std::shared_ptr<Application>>(held->second) ? ObjectKind::Application
                                                                                        : ObjectKind::ExeList;
@@ -147,6 +172,146 @@ std::uint32_t ControlSession::newHandle() {
         ++m_lastHandle;
     }
     return m_lastHandle;
+}
+
+} // namespace quorlan::cnc
+
+namespace quorlan::cnc {
+
+namespace {
+
+protocol::Token randomToken() {
+    std::random_device source;
+    protocol::Token token{};
+    for (auto& byte : token) {
+        byte = static_cast<std::uint8_t>(source());
+    }
+    return token;
+}
+
+bool isZero(const protocol::Token& token) {
+    return std::all_of(token.begin(), token.end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
+} // namespace
+
+ControlService::ControlService(ControlFactory& control, TokenSource newToken)
+    : m_control(control), m_newToken(newToken ? std::move(newToken) : TokenSource(randomToken)) {}
+
+std::size_t ControlService::objectCount() const {
+    std::size_t objects = 0;
+    for (const auto& [token, entry] : m_sessions) {
+        objects += entry.session.objectCount();
+    }
+    return objects;
+}
+
+std::pair<protocol::Token, bool> ControlService::attach(const protocol::Token& asked, std::uint64_t connection) {
+    if (!isZero(asked)) {
+        if (const auto found = m_sessions.find(asked); found != m_sessions.end()) {
+            // The connection it had may still be open as far as this end knows: from now on
+            // nothing of that one runs.
+            found->second.attachedTo = connection;
+            return {asked, true};
+        }
+    }
+    makeRoom();
+    protocol::Token token = m_newToken();
+    while (isZero(token) || m_sessions.count(token) != 0) {
+        token = m_newToken();
+    }
+    m_sessions.emplace(std::piecewise_construct, std::forward_as_tuple(token),
+                       std::forward_as_tuple(Entry{ControlSession(m_control), connection, 0}));
+    return {token, false};
+}
+
+void ControlService::makeRoom() {
+    if (m_sessions.size() < protocol::kMaxSessions) {
+        return;
+    }
+    auto oldest = m_sessions.end();
+    for (auto entry = m_sessions.begin(); entry != m_sessions.end(); ++entry) {
+        if (entry->second.attachedTo == 0 &&
+            (oldest == m_sessions.end() || entry->second.lastDetached < oldest->second.lastDetached)) {
+            oldest = entry;
+        }
+    }
+    if (oldest == m_sessions.end()) {
+        throw protocol::ProtocolError("every one of the " + std::to_string(protocol::kMaxSessions) +
+                                      " sessions is in use");
+    }
+    m_sessions.erase(oldest);
+}
+
+void ControlService::detach(const protocol::Token& token, std::uint64_t connection) {
+    const auto found = m_sessions.find(token);
+    if (found != m_sessions.end() && found->second.attachedTo == connection) {
+        found->second.attachedTo = 0;
+        found->second.lastDetached = ++m_detachments;
+    }
+}
+
+ControlSession* ControlService::attachedSession(const protocol::Token& token, std::uint64_t connection) {
+    const auto found = m_sessions.find(token);
+    if (found == m_sessions.end() || found->second.attachedTo != connection) {
+        return nullptr;
+    }
+    return &found->second.session;
+}
+
+ServedConnection::~ServedConnection() {
+    if (m_session) {
+        m_service.detach(*m_session, m_id);
+    }
+}
+
+std::string ServedConnection::receive(std::string_view bytes, const std::function<bool()>& peerStillThere) {
+    m_frames.append(bytes);
+    if (m_frames.waiting() > protocol::kMaxRequestsInFlight) {
+        throw protocol::ProtocolError("more than " + std::to_string(protocol::kMaxRequestsInFlight) +
+                                      " requests waiting at once");
+    }
+    std::string replies;
+    while (!m_ended) {
+        const auto body = m_frames.next();
+        if (!body) {
+            break;
+        }
+        // The station closes a connection when it gives up on a call: whatever still waits in it
+        // was given up on.
+        if (!peerStillThere()) {
+            m_ended = true;
+            break;
+        }
+        if (!m_session) {
+            replies += greet(*body);
+        } else if (const auto reply = serve(*body)) {
+            replies += *reply;
+        }
+    }
+    return replies;
+}
+
+std::string ServedConnection::greet(std::string_view body) {
+    const protocol::Hello hello = protocol::decodeHello(body);
+    const auto [token, resumed] = m_service.attach(hello.session, m_id);
+    m_session = token;
+    protocol::Welcome welcome{token, resumed, {}};
+    if (resumed) {
+        const ControlSession& session = *m_service.attachedSession(token, m_id);
+        for (const std::uint32_t call : hello.asked) {
+            welcome.answers.push_back(session.outcomeOf(call));
+        }
+    }
+    return protocol::encodeWelcome(welcome);
+}
+
+std::optional<std::string> ServedConnection::serve(std::string_view body) {
+    ControlSession* session = m_service.attachedSession(*m_session, m_id);
+    if (session == nullptr) {
+        throw protocol::ProtocolError("its session was taken over by a newer connection");
+    }
+    return session->answer(protocol::decodeRequest(body));
 }
 
 } // namespace quorlan::cnc

@@ -14,25 +14,23 @@ namespace {
 using platform::StationError;
 using protocol::Value;
 
-// Where an object lives: the channel, the connection it was created on and its handle there.
+// Where an object lives: the client, the session it was created in and its handle there (0 and 0
+// for the control itself).
 struct Binding {
-    std::shared_ptr<ControlChannel> channel;
-    std::uint64_t connection = 0;
+    std::shared_ptr<ControlClient> client;
+    std::uint64_t session = 0;
     std::uint32_t handle = 0;
 };
 
-// One call of the object's operation. The binding is taken by value: the object itself may be let
-// go while the call waits for its reply, and nothing of it is needed afterwards.
-Value invoke(Binding binding, Operation operation, std::vector<Value> arguments) {
-    if (binding.channel->connection() != binding.connection) {
-        throw StationError(platform::errc::kServerUnavailable);
-    }
-    protocol::Reply reply = binding.channel->call({0, binding.handle, operation, std::move(arguments)});
+// One call of the object's operation, and the session it ran in. The binding is taken by value:
+// the object itself may be let go while the call waits for its reply.
+std::pair<Value, std::uint64_t> invoke(Binding binding, Operation operation, std::vector<Value> arguments) {
+    protocol::Reply reply = binding.client->call({0, binding.handle, operation, std::move(arguments)}, binding.session);
     if (reply.error != 0) {
         throw StationError(reply.error,
                            reply.description.empty() ? platform::describeError(reply.error) : reply.description);
     }
-    return std::move(reply.result);
+    return {std::move(reply.result), binding.client->session()};
 }
 
 [[noreturn]] void wrongKind(Operation operation) {
@@ -51,9 +49,12 @@ template <typename T> T as(Value value, Operation operation) {
 
 template <typename Interface> class Remote;
 
-// A reply's value as the member's result. An object lives on the connection of the call that made
-// it; handle 0 is no object.
-template <typename Result> Result resultOf(Value value, Operation operation, const Binding& maker) {
+// A reply's value as the member's result. An object lives in the session of the call that made it;
+// handle 0 is no object.
+template <typename Result>
+Result resultOf(std::pair<Value, std::uint64_t> answer, Operation operation,
+                const std::shared_ptr<ControlClient>& client) {
+    Value& value = answer.first;
     if constexpr (std::is_void_v<Result>) {
         as<std::monostate>(std::move(value), operation);
     } else if constexpr (kIsControlObject<Result>) {
@@ -61,8 +62,7 @@ template <typename Result> Result resultOf(Value value, Operation operation, con
         if (handle == 0) {
             return nullptr;
         }
-        return std::make_shared<Remote<typename Result::element_type>>(
-            Binding{maker.channel, maker.connection, handle});
+        return std::make_shared<Remote<typename Result::element_type>>(Binding{client, answer.second, handle});
     } else if constexpr (std::is_same_v<Result, std::int16_t>) {
         const std::int32_t result = as<std::int32_t>(std::move(value), operation);
         if (result < std::numeric_limits<std::int16_t>::min() || result > std::numeric_limits<std::int16_t>::max()) {
@@ -81,17 +81,13 @@ public:
 
 protected:
     explicit RemoteObject(Binding binding) : m_binding(std::move(binding)) {}
-    // The control forgets the object; on a connection that has ended it is gone already.
-    ~RemoteObject() {
-        if (m_binding.channel->connection() == m_binding.connection) {
-            m_binding.channel->post({0, m_binding.handle, Operation::Release, {}});
-        }
-    }
+    // The control forgets the object.
+    ~RemoteObject() { m_binding.client->release(m_binding.session, m_binding.handle); }
 
     // The binding is copied first: the object itself may be let go while the call waits.
     template <typename Result> Result forward(Operation operation, std::vector<Value> arguments) const {
         const Binding binding = m_binding;
-        return resultOf<Result>(invoke(binding, operation, std::move(arguments)), operation, binding);
+        return resultOf<Result>(invoke(binding, operation, std::move(arguments)), operation, binding.client);
     }
 
 private:
@@ -113,8 +109,7 @@ public:
 } // namespace
 
 template <typename Result> Result RemoteControl::forward(Operation operation, std::vector<Value> arguments) {
-    const Binding control{m_channel, m_channel->connect(), 0};
-    return resultOf<Result>(invoke(control, operation, std::move(arguments)), operation, control);
+    return resultOf<Result>(invoke({m_client, 0, 0}, operation, std::move(arguments)), operation, m_client);
 }
 
 #define QUORLAN_REMOTE_CONTROL_MEMBER(code, object, operation, name, access, Result, method, ...)                      \

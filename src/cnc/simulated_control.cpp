@@ -48,7 +48,7 @@ void SimulatedControl::changed(ListChange change) const {
 
 void SimulatedControl::requireLive(std::uint64_t generation) const {
     if (generation < m_liveFrom) {
-        throw StationError(platform::errc::kAutomation);
+        throw StationError(platform::errc::kServerUnavailable);
     }
 }
 

@@ -99,7 +99,7 @@ public:
     // with the error number. Several may be queued, for the same operation or others.
     void failNext(const std::string& operation, int errorNumber);
     // As after a restart of the control: every list handle handed out so far fails with error
-    // 440 from now on; handles created afterwards (CreateObject, NewList) work. The rows stay.
+    // 462 (the object is gone) from now on; handles created afterwards (CreateObject, NewList) work. The rows stay.
     void disconnectLists();
     // NewList returns null this many times before it hands out a list again.
     void setNullNewLists(int count);

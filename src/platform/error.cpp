@@ -39,15 +39,17 @@ std::string describeError(int number) {
     case errc::kInvalidPropertyValue:
         return "Invalid property value";
     case errc::kCannotCreateObject:
-        return "ActiveX component can't create object";
+        return "The CNC control could not be reached or could not make the object";
     case errc::kNoSuchMethod:
         return "Object doesn't support this property or method";
     case errc::kAutomation:
-        return "Automation error";
+        return "The CNC control refused the call";
     case errc::kWrongArguments:
         return "Wrong number of arguments or invalid property assignment";
     case errc::kServerUnavailable:
-        return "The remote server machine does not exist or is unavailable";
+        return "The CNC control's object is gone: the control was restarted or closed";
+    case errc::kNoAnswer:
+        return "The CNC control did not answer in time";
     case errc::kInvalidPortNumber:
         return "Invalid port number";
     case errc::kPortAlreadyOpen:

@@ -26,8 +26,9 @@ std::string modeText(mode_t mode) {
     return text;
 }
 
-// The checks on the folder that is open as fd, so that nothing can swap it between them.
-std::string claimOpenFolder(int fd, uid_t uid) {
+// The checks on the folder that is open as fd, so that nothing can swap it between them. A folder of
+// uid's own that others may enter is narrowed when narrow is set, else refused.
+std::string checkOpenFolder(int fd, uid_t uid, bool narrow) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return "cannot be examined: " + systemError(errno);
@@ -36,11 +37,32 @@ std::string claimOpenFolder(int fd, uid_t uid) {
         return "belongs to user number " + std::to_string(info.st_uid) + ", not to this user (" + std::to_string(uid) +
                ")";
     }
-    if ((info.st_mode & 07777) != kPrivate && ::fchmod(fd, kPrivate) != 0) {
+    if (!narrow && (info.st_mode & 077) != 0) {
+        return "has mode " + modeText(info.st_mode) + ": other users may enter it";
+    }
+    if (narrow && (info.st_mode & 07777) != kPrivate && ::fchmod(fd, kPrivate) != 0) {
         return "has mode " + modeText(info.st_mode) + " and cannot be made private: " + systemError(errno);
     }
     return {};
 }
+
+// The folder opened without following a link, and checked.
+std::string checkFolder(const std::string& folder, uid_t uid, bool narrow) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            return "is a symbolic link";
+        }
+        return error == ENOTDIR ? "is no folder" : "cannot be opened: " + systemError(error);
+    }
+    std::string why = checkOpenFolder(fd, uid, narrow);
+    ::close(fd);
+    return why;
+}
+
+} // namespace
 
 std::string userNameOf(uid_t uid) {
     std::vector<char> buffer(4096);
@@ -52,6 +74,8 @@ std::string userNameOf(uid_t uid) {
     }
     return std::to_string(uid);
 }
+
+namespace {
 
 // $TMPDIR, else /tmp, without a trailing slash, as Qt takes it.
 std::string temporaryFolder() {
@@ -71,18 +95,19 @@ std::string claimRuntimeFolder(const std::string& folder, uid_t uid) {
     if (!created && errno != EEXIST) {
         return "cannot be created: " + systemError(errno);
     }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        struct stat info {};
-        if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            return "is a symbolic link";
-        }
-        return error == ENOTDIR ? "is no folder" : "cannot be opened: " + systemError(error);
+    return checkFolder(folder, uid, true);
+}
+
+std::string privateFolderProblem(const std::string& folder, uid_t uid) {
+    return checkFolder(folder, uid, false);
+}
+
+std::string localSocketPath(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        return name;
     }
-    std::string why = claimOpenFolder(fd, uid);
-    ::close(fd);
-    return why;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return std::string(runtime != nullptr && *runtime != '\0' ? runtime : ".") + "/" + name;
 }
 
 RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& temporaryFolder,

@@ -1,7 +1,8 @@
-// The user's runtime folder, $XDG_RUNTIME_DIR: where the station keeps its instance lock, and what
-// Qt looks up as it starts. A login session sets it. A program started without one (a service, su,
-// a remote shell without a session manager, a container) settles it here before Qt starts, so
-// that all our programs share one private folder and Qt has nothing to warn about.
+// The user's runtime folder, $XDG_RUNTIME_DIR: where the station keeps its instance lock and
+// cnc-sim its socket, and what Qt looks up as it starts. A login session sets it. A program started
+// without one (a service, su, a remote shell without a session manager, a container) settles it
+// here before Qt starts, so that all our programs share one private folder and Qt has nothing to
+// warn about.
 #pragma once
 
 #include <string>
@@ -13,6 +14,18 @@ namespace quorlan::platform {
 // owned by uid, entered by uid alone. A missing folder is created so, and one of uid's own with
 // wider access is narrowed. Returns why it cannot be, or an empty string.
 std::string claimRuntimeFolder(const std::string& folder, uid_t uid);
+
+// Why folder is not fit to hold what only uid may reach (a socket that drives the machine), or an
+// empty string: it must be a directory, not a link, owned by uid, and closed to every other user.
+// Unlike claimRuntimeFolder it changes nothing.
+std::string privateFolderProblem(const std::string& folder, uid_t uid);
+
+// Where a local socket named name lives: a name with a slash is the socket's path as given; any
+// other is a socket in the runtime folder, which only its user can enter.
+std::string localSocketPath(const std::string& name);
+
+// The user's login name, or the number as text when it has none.
+std::string userNameOf(uid_t uid);
 
 struct RuntimeFolder {
     std::string path;    // empty when no folder could be had

@@ -84,23 +84,40 @@ bool LabelHandover::SubmitListLine(HandoverForm form, const Dimensions& dimensio
     chooseField(dimensions);
     m_context.view.setStatus("Adding to Barcode data to List.");
     const std::string line = BuildListLine(m_state, m_fieldCodes);
-    const bool added = (m_context.watch == nullptr || m_context.watch->mayHandOver(line, m_state)) && sendLine(line);
-    if (added && m_context.view.option(platform::Option::AutoStart)) {
-        m_context.workList.StartWorkList();
+    const bool inList = (m_context.watch == nullptr || m_context.watch->mayHandOver(line, m_state)) && sendLine(line);
+    if (inList && m_context.view.option(platform::Option::AutoStart)) {
+        startMachine();
     }
     m_state.FieldCode.clear();
     m_state.FieldPreset = false;
-    if (added && form == HandoverForm::Label && m_context.port.isOpen()) {
+    if (inList && form == HandoverForm::Label && m_context.port.isOpen()) {
         m_context.port.write("ACK\r");
     }
-    return added;
+    return inList;
+}
+
+// The line is in the list whatever the start does: a label that went unacknowledged for a failed
+// start would be scanned again and its part made twice.
+void LabelHandover::startMachine() {
+    try {
+        m_context.workList.StartWorkList();
+    } catch (const platform::StationError& error) {
+        const bool unknown = cnc::classify(error) == cnc::CallFailure::Unknown;
+        m_context.view.message(
+            platform::trimBlanks(m_state.ProgramName) +
+                " was queued, but the machine was not started: " + error.description() +
+                (unknown ? "" : " (error " + std::to_string(error.number()) + "). Scan %START% to start it."),
+            platform::MessageIcon::Exclamation);
+    }
 }
 
 // ConnectListManager, with the watch told what became of the line, also when an error passes.
+// Whether the line is in the list: it was added, or it reached the list from an earlier scan.
 bool LabelHandover::sendLine(const std::string& line) {
     bool added = false;
     try {
-        added = m_context.workList.ConnectListManager(line);
+        const cnc::LineOutcome outcome = m_context.workList.ConnectListManager(line);
+        added = outcome == cnc::LineOutcome::Added || outcome == cnc::LineOutcome::ReachedAfterAll;
     } catch (const platform::StationError& error) {
         if (m_context.watch != nullptr) {
             m_context.watch->handedOver(line, m_state, false, config::UnexpectedErrorMessage(error));

@@ -31,15 +31,18 @@ public:
     // A dimension the label gave is kept; one that is empty or zero is taken from the program file.
     Dimensions CompleteDimensions();
 
-    // Hands the line over (twice for a part made normal and mirrored) and returns to idle. When a
-    // line does not reach the list, the status keeps the reason and nothing is started or
-    // acknowledged. Either way, and also when an error passes through, the label state is reset.
+    // Hands the line over (twice for a part made normal and mirrored) and returns to idle. A line
+    // is acknowledged when it is in the list (also when it got there from an earlier scan whose
+    // outcome was unknown). When a line does not reach the list, or whether it did is not known
+    // yet, the status keeps what the operator is to do and nothing is started or acknowledged.
+    // Either way, and also when an error passes through, the label state is reset.
     void FinishLabel(HandoverForm form, const Dimensions& dimensions);
 
 private:
     bool handOver(HandoverForm form, const Dimensions& dimensions);
     bool SubmitListLine(HandoverForm form, const Dimensions& dimensions);
     bool sendLine(const std::string& line);
+    void startMachine();
     void chooseField(const Dimensions& dimensions);
     void chooseAutomatically(std::int16_t mode, const Dimensions& dimensions);
     void settle(bool handedOver);

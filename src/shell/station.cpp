@@ -191,8 +191,14 @@ bool Station::start() {
 }
 
 void Station::tick() {
-    if (m_parts->portWatch.ready()) {
-        m_parts->scanLoop.tick();
+    Parts& p = *m_parts;
+    if (p.portWatch.ready()) {
+        p.scanLoop.tick();
+    }
+    // Between scans only: what the control tells about a call must not interleave with a label.
+    if (!p.scanLoop.busy()) {
+        HoldGuard hold(p.scanLoop);
+        p.workList.CheckLateOutcomes();
     }
     if (!m_parts->scanLoop.busy()) {
         m_parts->history.idle();

@@ -55,7 +55,7 @@ public:
     // Returns false when the program is to end (the control never delivered a work list).
     bool start();
 
-    // Timer1.
+    // Timer1; between scans it also tells what the control said about calls whose outcome was unknown.
     void tick();
     // Manual entry hands the typed (upper-cased) text here.
     bool processLabel(const std::string& text);

@@ -112,6 +112,42 @@ TEST(ControlProtocol, anyBodyThatIsNotWhatItClaimsIsRefused) {
     }
 }
 
+TEST(ControlProtocol, greetingsComeBackAsTheyWereSentAndRefuseWhatIsNotOne) {
+    Token token{};
+    token.fill(0xA5);
+    const Hello hello{kVersion, token, {1, 0xFFFFFFFF, 7}};
+    const Hello heard = decodeHello(bodyOf(encodeHello(hello)));
+    EXPECT_EQ(heard.session, hello.session);
+    EXPECT_EQ(heard.asked, hello.asked);
+    const Welcome welcome{token,
+                          true,
+                          {{1, CallOutcome::Ran, 0},
+                           {2, CallOutcome::Ran, -5},
+                           {3, CallOutcome::NeverRan, 0},
+                           {4, CallOutcome::Forgotten, 0}}};
+    const Welcome told = decodeWelcome(bodyOf(encodeWelcome(welcome)));
+    EXPECT_EQ(told.session, welcome.session);
+    EXPECT_EQ(told.resumed, welcome.resumed);
+    EXPECT_EQ(told.answers, welcome.answers);
+
+    const std::string helloBody = bodyOf(encodeHello(hello));
+    for (std::size_t cut = 0; cut < helloBody.size(); ++cut) {
+        EXPECT_THROW(decodeHello(helloBody.substr(0, cut)), ProtocolError) << "greeting cut at " << cut;
+    }
+    const std::string welcomeBody = bodyOf(encodeWelcome(welcome));
+    for (std::size_t cut = 0; cut < welcomeBody.size(); ++cut) {
+        EXPECT_THROW(decodeWelcome(welcomeBody.substr(0, cut)), ProtocolError) << "welcome cut at " << cut;
+    }
+    std::string otherVersion = helloBody;
+    otherVersion[4] = 9;
+    EXPECT_THROW(decodeHello(otherVersion), ProtocolError);
+    EXPECT_THROW(decodeHello(bodyOf(encodeHello({kVersion, token, std::vector<std::uint32_t>(kMaxAskedCalls + 1)}))),
+                 ProtocolError);
+    std::string strangeOutcome = welcomeBody;
+    strangeOutcome[1 + 16 + 1 + 4 + 4] = 'X';
+    EXPECT_THROW(decodeWelcome(strangeOutcome), ProtocolError);
+}
+
 TEST(ControlProtocol, framesComeOutWholeHoweverTheStreamIsCut) {
     const std::string stream = encodeRequest({1, 0, Operation::CreateApplication, {}}) +
                                encodeRequest({2, 5, Operation::AddLine, {std::string(70000, 'x')}}) +
@@ -138,7 +174,7 @@ TEST(ControlSession, answersRequestsThatCannotBePerformedWithAnErrorAndGoesOn) {
     Simulator simulator;
     ControlSession session(simulator);
     const auto ask = [&session](Request request) {
-        return decodeReply(bodyOf(session.answer(bodyOf(encodeRequest(request))).value()));
+        return decodeReply(bodyOf(session.answer(decodeRequest(bodyOf(encodeRequest(request)))).value()));
     };
     const std::uint32_t application = std::get<ObjectHandle>(ask({1, 0, Operation::CreateApplication, {}}).result).id;
     const struct {
@@ -152,7 +188,7 @@ TEST(ControlSession, answersRequestsThatCannotBePerformedWithAnErrorAndGoesOn) {
         {"list operation on the application",
          {5, application, Operation::AddLine, {std::string("x")}},
          platform::errc::kNoSuchMethod},
-        {"object never handed out", {6, 999, Operation::Rows, {}}, platform::errc::kAutomation},
+        {"object never handed out", {6, 999, Operation::Rows, {}}, platform::errc::kServerUnavailable},
         {"the control's own error",
          {7, 0, Operation::CreateObject, {std::string("Other.Thing")}},
          platform::errc::kCannotCreateObject},
@@ -168,9 +204,9 @@ TEST(ControlSession, answersRequestsThatCannotBePerformedWithAnErrorAndGoesOn) {
     EXPECT_EQ(ask({9, list, Operation::AddLine, {std::string("#161=A;")}}).error, 0);
     EXPECT_EQ(simulator.rows(), std::vector<std::string>{"#161=A;"});
     EXPECT_EQ(session.objectCount(), 2u);
-    EXPECT_FALSE(session.answer(bodyOf(encodeRequest({0, list, Operation::Release, {}}))));
+    EXPECT_FALSE(session.answer({0, list, Operation::Release, {}}));
     EXPECT_EQ(session.objectCount(), 1u);
-    EXPECT_EQ(ask({10, list, Operation::Rows, {}}).error, platform::errc::kAutomation);
+    EXPECT_EQ(ask({10, list, Operation::Rows, {}}).error, platform::errc::kServerUnavailable);
 }
 
 } // namespace

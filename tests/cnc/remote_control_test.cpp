@@ -5,7 +5,7 @@
 #include "fakes/error_of.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_view.h"
-#include "fakes/loopback_channel.h"
+#include "fakes/loopback_transport.h"
 #include "platform/error.h"
 
 #include <gmock/gmock.h>
@@ -102,7 +102,8 @@ TEST(RemoteControl, everyOperationCrossesWithItsArgumentsResultsAndErrors) {
     const Outcomes direct = runEveryOperation(here, here, folder);
 
     Simulator there;
-    RemoteControl remote(std::make_shared<testing::LoopbackChannel>(there));
+    testing::LoopbackControl loopback(there);
+    RemoteControl remote(std::make_shared<ControlClient>(std::make_unique<testing::LoopbackTransport>(loopback)));
     const Outcomes crossed = runEveryOperation(remote, there, folder);
 
     EXPECT_EQ(crossed.outcomes, direct.outcomes);
@@ -117,14 +118,16 @@ TEST(RemoteControl, everyOperationCrossesWithItsArgumentsResultsAndErrors) {
 class RestartTest : public ::testing::Test {
 protected:
     RestartTest()
-        : channel(std::make_shared<testing::LoopbackChannel>(first)), remote(channel), link(remote, view, pauser) {
+        : loopback(first),
+          remote(std::make_shared<ControlClient>(std::make_unique<testing::LoopbackTransport>(loopback))),
+          link(remote, view, pauser) {
         link.application() = remote.createApplication();
         link.workList() = link.application()->NewList();
     }
 
     Simulator first;
     Simulator second;
-    std::shared_ptr<testing::LoopbackChannel> channel;
+    testing::LoopbackControl loopback;
     RemoteControl remote;
     testing::FakeView view;
     testing::FakePauser pauser;
@@ -132,33 +135,38 @@ protected:
 };
 
 TEST_F(RestartTest, objectsOfTheEndedControlFailAndTheRecoveryPutsTheLineIntoTheNewOne) {
-    EXPECT_TRUE(link.ConnectListManager("#161=A;"));
-    channel->replaceControl(&second);
+    EXPECT_EQ(link.ConnectListManager("#161=A;"), LineOutcome::Added);
+    loopback.restart(&second);
 
     EXPECT_EQ(errorOf([&] { link.workList()->Rows(); }), platform::errc::kServerUnavailable);
-    EXPECT_TRUE(link.ConnectListManager("#161=B;"));
+    EXPECT_EQ(link.ConnectListManager("#161=B;"), LineOutcome::Added);
     EXPECT_THAT(first.rows(), ElementsAre("#161=A;"));
     EXPECT_THAT(second.rows(), ElementsAre("#161=B;"));
     EXPECT_TRUE(second.listVisible());
-    // The application object is not part of the recovery: it stays with the control that ended.
-    EXPECT_EQ(errorOf([&] { link.StartWorkList(); }), platform::errc::kServerUnavailable);
+    EXPECT_THAT(view.statusText, ::testing::HasSubstr("work list was gone"));
+    // The application object the station held is gone too: it is made anew for the start.
+    link.StartWorkList();
+    EXPECT_TRUE(second.inRun());
 }
 
-TEST_F(RestartTest, whileTheControlIsDownTheLineFailsWithTheCreationError) {
-    channel->replaceControl(nullptr);
-    EXPECT_EQ(errorOf([&] { link.ConnectListManager("#161=A;"); }), platform::errc::kCannotCreateObject);
-    channel->replaceControl(&second);
-    EXPECT_TRUE(link.ConnectListManager("#161=A;"));
+TEST_F(RestartTest, whileTheControlIsDownTheLineIsNotQueuedAndTheOperatorIsToldToScanItAgain) {
+    loopback.restart(nullptr);
+    EXPECT_EQ(link.ConnectListManager("#161=A;"), LineOutcome::NotAdded);
+    EXPECT_THAT(view.statusText, ::testing::HasSubstr("A was not queued: the CNC control at loopback could not be "
+                                                      "reached"));
+    EXPECT_THAT(view.statusText, ::testing::EndsWith("Scan it again once the control answers."));
+    loopback.restart(&second);
+    EXPECT_EQ(link.ConnectListManager("#161=A;"), LineOutcome::Added);
     EXPECT_THAT(second.rows(), ElementsAre("#161=A;"));
 }
 
 TEST_F(RestartTest, objectsLetGoAreForgottenByTheControl) {
-    const std::size_t held = channel->session()->objectCount();
+    const std::size_t held = loopback.service()->objectCount();
     for (int i = 0; i < 50; ++i) {
         link.application()->NewList();
         errorOf([&] { link.application()->OpenList("C:\\NONE.LST"); });
     }
-    EXPECT_EQ(channel->session()->objectCount(), held);
+    EXPECT_EQ(loopback.service()->objectCount(), held);
 }
 
 } // namespace

@@ -122,9 +122,9 @@ TEST_F(SimulatorTest, failureHooksMakeTheControlFailAsTold) {
     list->AddLine("#161=A;");
 
     simulator.disconnectLists();
-    EXPECT_EQ(errorOf([&] { list->Rows(); }), platform::errc::kAutomation);
+    EXPECT_EQ(errorOf([&] { list->Rows(); }), platform::errc::kServerUnavailable);
     simulator.createObject(kExeListProgId)->AddLine("#161=B;");
-    EXPECT_EQ(errorOf([&] { list->AddLine("#161=C;"); }), platform::errc::kAutomation);
+    EXPECT_EQ(errorOf([&] { list->AddLine("#161=C;"); }), platform::errc::kServerUnavailable);
     EXPECT_THAT(simulator.rows(), ElementsAre("#161=A;", "#161=B;"));
 
     simulator.setNullNewLists(2);

@@ -61,8 +61,8 @@ TEST_F(WorkListLinkTest, lostListIsRecreatedShownAndClearedBeforeTheLineGoesAgai
     simulator.disconnectLists();
     journal.clear();
 
-    EXPECT_TRUE(link.ConnectListManager(kLine));
-    EXPECT_THAT(journal, ElementsAre("AddLine " + kLine + " -> error 440", "CreateObject Koridan.ExeList",
+    EXPECT_EQ(link.ConnectListManager(kLine), LineOutcome::Added);
+    EXPECT_THAT(journal, ElementsAre("AddLine " + kLine + " -> error 462", "CreateObject Koridan.ExeList",
                                      "Visible True", "Clear", "AddLine " + kLine));
     EXPECT_THAT(simulator.rows(), ElementsAre(kLine));
     EXPECT_TRUE(simulator.listVisible());
@@ -77,7 +77,7 @@ TEST_F(WorkListLinkTest, listThatCannotBeClearedIsReplacedByANewEmptyOne) {
     } cases[] = {
         {"lost with a restarted control",
          [this] { simulator.disconnectLists(); },
-         {"Clear -> error 440", "CreateObject Koridan.ExeList", "Visible True", "Clear"}},
+         {"Clear -> error 462", "CreateObject Koridan.ExeList", "Visible True", "Clear"}},
         {"never delivered at start-up",
          [this] { link.workList().reset(); },
          {"CreateObject Koridan.ExeList", "Visible True", "Clear"}},
@@ -97,33 +97,55 @@ TEST_F(WorkListLinkTest, listThatCannotBeClearedIsReplacedByANewEmptyOne) {
     EXPECT_THROW(link.ClearWorkList(), StationError);
 }
 
+// Only a list that is gone is replaced: a clear the control refuses leaves the list as it is.
+TEST_F(WorkListLinkTest, clearThatIsRefusedReachesTheCallerAndKeepsTheList) {
+    startUp();
+    link.workList()->AddLine("#161=OLD.CNC;");
+    simulator.failNext("Clear", platform::errc::kAutomation);
+    EXPECT_THROW(link.ClearWorkList(), StationError);
+    EXPECT_THAT(simulator.rows(), ElementsAre("#161=OLD.CNC;"));
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "CreateObject Koridan.ExeList"), 0);
+}
+
 TEST_F(WorkListLinkTest, missingListAfterNoappStartUpIsCreatedForTheFirstLine) {
     link.application() = simulator.createApplication();
     journal.clear();
-    EXPECT_TRUE(link.ConnectListManager(kLine));
+    EXPECT_EQ(link.ConnectListManager(kLine), LineOutcome::Added);
     EXPECT_THAT(journal, ElementsAre("CreateObject Koridan.ExeList", "Visible True", "Clear", "AddLine " + kLine));
 }
 
-TEST_F(WorkListLinkTest, listThatNeverTakesTheLineIsReportedAfterThreeAttempts) {
+// A list that refuses the line still holds every line it had: the line is reported, nothing more.
+TEST_F(WorkListLinkTest, lineTheListRefusesIsReportedOnceWithWhatToDoAndTheListIsKept) {
     startUp();
-    for (int i = 0; i < 5; ++i) {
-        simulator.failNext("AddLine", platform::errc::kAutomation);
-    }
-    EXPECT_FALSE(link.ConnectListManager(kLine));
+    link.workList()->AddLine("#161=OLD.CNC;");
+    journal.clear();
+    simulator.failNext("AddLine", platform::errc::kAutomation);
+    EXPECT_EQ(link.ConnectListManager(kLine), LineOutcome::NotAdded);
 
-    const auto attempts = std::count(journal.begin(), journal.end(), "AddLine " + kLine + " -> error 440");
-    EXPECT_EQ(attempts, WorkListLink::kAddAttempts);
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "CreateObject Koridan.ExeList"), 2);
-    const std::string text = "Work list not reachable: the line for FLANGE.CNC was not added.";
+    EXPECT_THAT(journal, ElementsAre("AddLine " + kLine + " -> error 440"));
+    EXPECT_THAT(simulator.rows(), ElementsAre("#161=OLD.CNC;"));
+    const std::string text = "FLANGE.CNC was not queued: The CNC control refused the call (error 440). Scan it again.";
     EXPECT_EQ(view.statusText, text);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, text);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Exclamation);
 }
 
+TEST_F(WorkListLinkTest, listThatIsGoneEveryTimeIsReportedAfterThreeAttempts) {
+    startUp();
+    for (int i = 0; i < 5; ++i) {
+        simulator.failNext("AddLine", platform::errc::kServerUnavailable);
+    }
+    EXPECT_EQ(link.ConnectListManager(kLine), LineOutcome::NotAdded);
+    const auto attempts = std::count(journal.begin(), journal.end(), "AddLine " + kLine + " -> error 462");
+    EXPECT_EQ(attempts, WorkListLink::kAddAttempts);
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "CreateObject Koridan.ExeList"), 3);
+    EXPECT_THAT(view.statusText, ::testing::StartsWith("FLANGE.CNC was not queued: "));
+}
+
 TEST_F(WorkListLinkTest, controlRefusingANewListReachesTheCaller) {
     startUp();
-    simulator.failNext("AddLine", platform::errc::kAutomation);
+    simulator.failNext("AddLine", platform::errc::kServerUnavailable);
     simulator.failNext("CreateObject", platform::errc::kCannotCreateObject);
     try {
         link.ConnectListManager(kLine);
@@ -132,6 +154,15 @@ TEST_F(WorkListLinkTest, controlRefusingANewListReachesTheCaller) {
         EXPECT_EQ(error.number(), platform::errc::kCannotCreateObject);
     }
     EXPECT_TRUE(simulator.rows().empty());
+}
+
+TEST_F(WorkListLinkTest, applicationThatIsGoneIsMadeAnewForTheCommand) {
+    startUp();
+    simulator.failNext("StartList", platform::errc::kServerUnavailable);
+    link.StartWorkList();
+    EXPECT_THAT(journal, ElementsAre("StartList -> error 462", "CreateApplication", "StartList"));
+    simulator.failNext("HoldList", platform::errc::kAutomation);
+    EXPECT_THROW(link.HoldWorkList(), StationError);
 }
 
 TEST_F(WorkListLinkTest, failedListLoadShowsReadyAndDarkIndicatorsAndSaysWhy) {

@@ -1,10 +1,13 @@
-"""The control as a process of its own (cnc-sim): killed and restarted while the station runs, and
-misbehaving (garbage, slow answers, a connection closed in the middle of a call). The station must
-report what failed within a bounded time, never acknowledge a label whose line did not go, keep
-running, and put the next label's line into the list once the control is back."""
+"""The control as a process of its own (cnc-sim): killed and restarted, stopped and let go on while
+the station runs, and misbehaving (garbage, slow answers, a connection closed in the middle of a
+call). The station must report what failed within a bounded time, never acknowledge a label whose
+line did not go, never have a call it gave up on run later, tell what became of a label whose
+answer was lost, keep running, and put the next label's line into the list once the control is
+back."""
 
 import os
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -37,7 +40,11 @@ class ControlStation(Station):
         self.write_file("PROGS/BASE.CNC", BASE)
 
     def errors(self):
-        return [line for line in self.stderr_lines if "Unexpected error #" in line]
+        return [line for line in self.stderr_lines if "Unexpected error #" in line or "not queued" in line]
+
+    def said(self, text, seconds):
+        """Whether a status line holding text comes within seconds."""
+        return self._wait_for(lambda: any(text in line for line in list(self.stdout_lines)), seconds)
 
 
 class KilledAndRestartedTest(unittest.TestCase):
@@ -51,7 +58,9 @@ class KilledAndRestartedTest(unittest.TestCase):
             control.kill()
             s.scan("BASE")
             self.assertTrue(s._wait_for(lambda: s.errors(), 10), s.stderr_lines)
-            self.assertIn("cannot be reached", s.errors()[0])
+            self.assertIn("BASE.CNC was not queued: the CNC control at local:", s.errors()[0])
+            self.assertIn("could not be reached", s.errors()[0])
+            self.assertTrue(s.errors()[0].endswith("Scan it again once the control answers."), s.errors()[0])
             self.assertEqual(s.acks(2), 0, "a label was acknowledged while the control was down")
             self.assertIsNone(s.process.poll())
 
@@ -109,6 +118,31 @@ class WindowTest(unittest.TestCase):
             finally:
                 control.kill()
                 control.wait()
+
+
+class StoppedControlTest(unittest.TestCase):
+    def test_calls_given_up_on_while_the_control_is_stopped_never_run_and_the_label_is_told(self):
+        with ControlStation() as s:
+            control = Control(s, s.cnc_server).start()
+            s.start()
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(3), 1)
+            control.process.send_signal(signal.SIGSTOP)
+            try:
+                s.scan("BASE")
+                self.assertTrue(s.said("BASE.CNC: the CNC control at local:", 6), s.stdout_lines)
+                self.assertTrue(s.said("not known yet", 1), s.stdout_lines)
+                self.assertEqual(s.acks(2), 0)
+                seen = len(s.journal_lines())
+                time.sleep(3)  # the station asks again while the control is still stopped
+            finally:
+                control.process.send_signal(signal.SIGCONT)
+            self.assertTrue(s.said("BASE.CNC did not reach the work list: scan it again.", 12), s.stdout_lines)
+            self.assertEqual(s.journal_lines()[seen:], [])
+            s.scan("BASE")
+            self.assertEqual(s.acks(4), 1)
+            self.assertEqual(added_programs(s), ["FLANGE.CNC", "BASE.CNC"])
+            self.assertIsNone(s.process.poll())
 
 
 class ControlProxy:
@@ -183,6 +217,9 @@ class ControlProxy:
 
 class MisbehavingControlTest(unittest.TestCase):
     def test_each_misbehaviour_is_reported_within_bounded_time_and_the_station_recovers(self):
+        told = {"garbage": "FLANGE.CNC reached the work list after all: nothing to do.",
+                "close": "FLANGE.CNC did not reach the work list: scan it again.",
+                "slow": "FLANGE.CNC reached the work list after all: nothing to do."}
         for mode in ("garbage", "close", "slow"):
             with self.subTest(mode=mode), ControlStation() as s:
                 real, s.cnc_server = s.cnc_server, os.path.join(s.root, "proxy.sock")
@@ -191,19 +228,24 @@ class MisbehavingControlTest(unittest.TestCase):
                 try:
                     s.start()
                     s.wait_stdout(lambda line: line == "Ready.", 10)  # start-up has its list
+                    s.scan("BASE")  # the first scan's clear
+                    self.assertEqual(s.acks(4), 1, s.stderr_lines)
                     proxy.mode = mode
                     scanned = time.time()
                     s.scan("FLANGE")
-                    self.assertTrue(s._wait_for(lambda: s.errors(), 12), s.stderr_lines)
+                    self.assertTrue(s.said("not known yet", 12), s.stdout_lines)
                     self.assertLess(time.time() - scanned, 12)
                     self.assertEqual(s.acks(0.5), 0)
                     self.assertIsNone(s.process.poll())
 
                     proxy.mode = "pass"
-                    time.sleep(SLOW_SECONDS + 1 if mode == "slow" else 0.5)  # late answers drain
+                    self.assertTrue(s.said(told[mode], SLOW_SECONDS + 10), s.stdout_lines)
                     s.scan("BASE")
                     self.assertEqual(s.acks(4), 1, s.stderr_lines)
                     self.assertEqual(added_programs(s)[-1], "BASE.CNC")
+                    # Whatever became of FLANGE, the list was never made anew.
+                    self.assertEqual(s.journal_calls("CreateObject"), [])
+                    self.assertEqual(added_programs(s).count("FLANGE.CNC"), 1 if "reached" in told[mode] else 0)
                     self.assertIsNone(s.process.poll())
                 finally:
                     proxy.close()

@@ -1,6 +1,6 @@
 // Bytes from the other end of the control's socket, either way: cut into frames, decoded as
-// requests and replies (what decodes must code back to the same), and answered by a session
-// over the simulator, which must refuse or answer but never fail otherwise.
+// greetings, requests and replies (what decodes must code back to the same), and served by the
+// control's service over the simulator, which must refuse or answer but never fail otherwise.
 #include "cnc/control_protocol.h"
 #include "cnc/control_session.h"
 #include "cnc/simulator.h"
@@ -17,27 +17,30 @@ std::string body(const std::string& frame) {
     return frame.substr(4);
 }
 
-void checkRequest(const std::string& bytes) {
-    protocol::Request request;
+// What decodes must code back to the very same bytes.
+template <typename Decode, typename Encode>
+void checkCodesBack(const std::string& bytes, Decode decode, Encode encode, const char* what) {
     try {
-        request = protocol::decodeRequest(bytes);
+        if (body(encode(decode(bytes))) != bytes) {
+            quorlan::fuzzing::broken(std::string(what) + " does not code back to its bytes", bytes);
+        }
     } catch (const protocol::ProtocolError&) {
-        return;
-    }
-    if (body(protocol::encodeRequest(request)) != bytes) {
-        quorlan::fuzzing::broken("request does not code back to its bytes", bytes);
     }
 }
 
-void checkReply(const std::string& bytes) {
-    protocol::Reply reply;
-    try {
-        reply = protocol::decodeReply(bytes);
-    } catch (const protocol::ProtocolError&) {
-        return;
+// Answers must be whole frames of greetings and replies.
+void checkAnswers(const std::string& answers) {
+    protocol::FrameReader frames;
+    frames.append(answers);
+    while (const auto frame = frames.next()) {
+        if (!frame->empty() && frame->front() == 'W') {
+            protocol::decodeWelcome(*frame);
+        } else {
+            protocol::decodeReply(*frame);
+        }
     }
-    if (body(protocol::encodeReply(reply)) != bytes) {
-        quorlan::fuzzing::broken("reply does not code back to its bytes", bytes);
+    if (!frames.empty()) {
+        quorlan::fuzzing::broken("answers are no whole frames", answers);
     }
 }
 
@@ -45,31 +48,33 @@ void checkReply(const std::string& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Simulator simulator;
-    ControlSession session(simulator);
+    ControlService service(simulator);
+    auto connection = service.connect();
     protocol::FrameReader frames;
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    // The first byte sets the size of the pieces the stream arrives in.
-    const std::size_t piece = input.empty() ? 1 : 1 + static_cast<unsigned char>(input.front());
+    // The first byte sets the size of the pieces the rest arrives in.
+    if (input.empty()) {
+        return 0;
+    }
+    const std::size_t piece = 1 + static_cast<unsigned char>(input.front());
+    input.remove_prefix(1);
     try {
         for (std::size_t at = 0; at < input.size(); at += piece) {
-            frames.append(input.substr(at, piece));
+            const std::string_view bytes = input.substr(at, piece);
+            frames.append(bytes);
             while (const auto frame = frames.next()) {
-                checkRequest(*frame);
-                checkReply(*frame);
-                try {
-                    if (const auto reply = session.answer(*frame)) {
-                        protocol::decodeReply(body(*reply));
-                    }
-                } catch (const protocol::ProtocolError&) {
-                    // refused: the server closes such a connection
-                }
+                checkCodesBack(*frame, protocol::decodeRequest, protocol::encodeRequest, "request");
+                checkCodesBack(*frame, protocol::decodeReply, protocol::encodeReply, "reply");
+                checkCodesBack(*frame, protocol::decodeHello, protocol::encodeHello, "greeting");
+                checkCodesBack(*frame, protocol::decodeWelcome, protocol::encodeWelcome, "welcome");
             }
+            checkAnswers(connection->receive(bytes, [] { return true; }));
         }
     } catch (const protocol::ProtocolError&) {
-        // a frame longer than allowed ends the stream
+        // refused: the server closes such a connection
     }
-    if (session.objectCount() > ControlSession::kMaxObjects) {
-        quorlan::fuzzing::broken("session holds more objects than allowed", std::to_string(session.objectCount()));
+    if (service.objectCount() > ControlSession::kMaxObjects) {
+        quorlan::fuzzing::broken("session holds more objects than allowed", std::to_string(service.objectCount()));
     }
     return 0;
 }

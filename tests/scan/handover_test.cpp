@@ -101,12 +101,26 @@ TEST_F(Handover, lineThatNeverReachesTheListIsNeitherStartedNorAcknowledged) {
 }
 
 TEST_F(Handover, errorPassesThroughAfterTheLabelIsCleared) {
-    h.simulator.failNext("StartList", platform::errc::kAutomation);
+    h.view.setOption(Option::AutoClear, true);
+    h.simulator.failNext("Clear", platform::errc::kAutomation);
     h.state.DimX = "600";
     EXPECT_THROW(finish(), platform::StationError);
     EXPECT_FALSE(h.view.anyPartIndicator());
     EXPECT_EQ(h.state.DimX, " ");
     EXPECT_FALSE(h.state.FieldPreset);
+    EXPECT_EQ(h.port.written, "");
+}
+
+// A line in the list is acknowledged even when the start after it fails: unacknowledged, it would
+// be scanned again and its part made twice.
+TEST_F(Handover, lineThatIsInTheListIsAcknowledgedWhenTheStartFailsAndTheOperatorIsToldToStart) {
+    h.simulator.failNext("StartList", platform::errc::kAutomation);
+    finish();
+    EXPECT_EQ(h.port.written, "ACK\r");
+    ASSERT_EQ(h.view.messages.size(), 1u);
+    EXPECT_EQ(h.view.messages[0].text, "FLANGE.CNC was queued, but the machine was not started: The CNC control "
+                                       "refused the call (error 440). Scan %START% to start it.");
+    EXPECT_EQ(h.view.status(), "Ready.");
 }
 
 TEST_F(Handover, onlyMissingDimensionsComeFromTheProgramFile) {

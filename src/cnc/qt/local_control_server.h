@@ -1,8 +1,10 @@
-// The serving end of the control protocol on a local socket (cnc-sim): each connection gets its
-// own session over the one control.
+// The serving end of the control protocol on a local socket (cnc-sim): carries each client's bytes
+// to the service (control_session.h) and its answers back, tells it whether the client is still
+// there, serves only clients of its own user, and disconnects a client that exceeds its bounds.
 #pragma once
 
 #include "cnc/control.h"
+#include "cnc/control_session.h"
 
 #include <QLocalServer>
 #include <QObject>
@@ -15,22 +17,25 @@ class LocalControlServer final : public QObject {
 public:
     explicit LocalControlServer(ControlFactory& control, QObject* parent = nullptr);
 
-    // Starts serving under name (a name, or an absolute socket path). A socket left behind by a
-    // server that ended without closing it is taken over; one that still answers is not. Returns
-    // why it cannot serve, empty when it serves.
+    // Starts serving under name: a name (a socket in the runtime folder) or a socket's path, in a
+    // folder that only this user can enter. A socket of this user left behind by a server that
+    // ended without closing it is taken over; one that still answers, or another user's, is not.
+    // Returns why it cannot serve, empty when it serves.
     QString listen(const QString& name);
     QString socketPath() const { return m_server.fullServerName(); }
 
+    const ControlService& service() const { return m_service; }
+
 signals:
-    // A client sent what is no request, or the control failed in a way it cannot answer; that
-    // client's connection is closed.
+    // A client was refused or disconnected, and why.
     void problem(const QString& text);
 
 private:
     void accept();
 
-    ControlFactory& m_control;
+    ControlService m_service;
     QLocalServer m_server;
+    int m_clients = 0;
 };
 
 } // namespace quorlan::cnc

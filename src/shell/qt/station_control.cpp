@@ -1,6 +1,7 @@
 #include "shell/qt/station_control.h"
 
-#include "cnc/qt/local_control_channel.h"
+#include "cnc/control_client.h"
+#include "cnc/qt/local_control_transport.h"
 #include "cnc/qt/work_list_window.h"
 #include "cnc/remote_control.h"
 #include "cnc/simulator.h"
@@ -12,7 +13,8 @@ namespace quorlan::shell {
 
 StationControl::StationControl(const LaunchOptions& launch, const platform::PathMapper& paths, MainWindow& window) {
     if (!launch.cncServer.isEmpty()) {
-        m_remote = std::make_unique<cnc::RemoteControl>(std::make_shared<cnc::LocalControlChannel>(launch.cncServer));
+        m_remote = std::make_unique<cnc::RemoteControl>(
+            std::make_shared<cnc::ControlClient>(std::make_unique<cnc::LocalControlTransport>(launch.cncServer)));
         m_factory = m_remote.get();
         return;
     }

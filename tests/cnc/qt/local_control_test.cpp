@@ -1,14 +1,16 @@
-// The control over a real local socket: the server as cnc-sim runs it, and a channel that
-// fails each call within its bound whatever the other end does (vanish, stay silent, answer
-// garbage or late, close in the middle of a call).
+// The control over a real local socket: the server as cnc-sim runs it, and a client that fails
+// each call within its bound whatever the other end does (vanish, stay silent, answer garbage or
+// late, close in the middle of a call), and only ever talks to a server in a private folder.
+#include "cnc/control_client.h"
 #include "cnc/control_protocol.h"
-#include "cnc/qt/local_control_channel.h"
 #include "cnc/qt/local_control_server.h"
+#include "cnc/qt/local_control_transport.h"
 #include "cnc/remote_control.h"
 #include "cnc/simulator.h"
 #include "fakes/error_of.h"
 #include "platform/error.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -30,7 +32,7 @@ namespace errc = quorlan::platform::errc;
 
 namespace {
 
-// A control that misbehaves as told, speaking just enough of the protocol to do it.
+// A control that greets, then misbehaves as told, speaking just enough of the protocol to do it.
 class RogueServer final : public QObject {
 public:
     enum class Mode { Silent, Garbage, Close, Answer };
@@ -39,6 +41,7 @@ public:
         m_server.listen(name);
         connect(&m_server, &QLocalServer::newConnection, this, [this] {
             m_client = m_server.nextPendingConnection();
+            m_unanswered.clear();
             connect(m_client, &QLocalSocket::readyRead, this, &RogueServer::serve);
         });
     }
@@ -51,6 +54,11 @@ private:
     void serve() {
         m_frames.append(m_client->readAll().toStdString());
         while (const auto body = m_frames.next()) {
+            if (body->front() == 'H') {
+                const std::string welcome = protocol::encodeWelcome({protocol::decodeHello(*body).session, false, {}});
+                m_client->write(welcome.data(), static_cast<qint64>(welcome.size()));
+                continue;
+            }
             m_unanswered.push_back(protocol::decodeRequest(*body).call);
         }
         switch (mode) {
@@ -93,6 +101,11 @@ protocol::Request rowsRequest() {
     return {0, 1, protocol::Operation::Rows, {}};
 }
 
+std::shared_ptr<ControlClient> clientOf(const QString& name, int bound = 2000) {
+    return std::make_shared<ControlClient>(std::make_unique<LocalControlTransport>(name),
+                                           std::chrono::milliseconds(bound));
+}
+
 } // namespace
 
 class LocalControlTest final : public QObject {
@@ -104,8 +117,9 @@ private slots:
     void linesReachTheServedListAndSurviveARestartOfTheServer();
     void everyMisbehaviourFailsTheCallWithinItsBound_data();
     void everyMisbehaviourFailsTheCallWithinItsBound();
-    void lateReplyIsDroppedAndTheNextCallGetsItsOwn();
+    void aNameIsServedInTheRuntimeFolder();
     void socketLeftByAKilledServerIsTakenOverButALiveOneIsNot();
+    void folderOthersMayEnterIsRefused();
 
 private:
     QTemporaryDir m_folder;
@@ -117,14 +131,14 @@ void LocalControlTest::linesReachTheServedListAndSurviveARestartOfTheServer() {
     Simulator first;
     auto server = std::make_unique<LocalControlServer>(first);
     QCOMPARE(server->listen(m_name), QString());
-    RemoteControl remote(std::make_shared<LocalControlChannel>(m_name));
+    RemoteControl remote(clientOf(m_name));
     const auto list = remote.createApplication()->NewList();
     list->AddLine("#161=A;");
     QCOMPARE(first.rows(), std::vector<std::string>{"#161=A;"});
     QCOMPARE(errorOf([&] { list->GetLine(5); }), errc::kSubscriptOutOfRange);
 
     server.reset();
-    QTRY_COMPARE(errorOf([&] { list->Rows(); }), errc::kServerUnavailable);
+    QTRY_COMPARE(errorOf([&] { list->Rows(); }), errc::kCannotCreateObject);
     QCOMPARE(errorOf([&] { remote.createObject(kExeListProgId); }), errc::kCannotCreateObject);
 
     Simulator second;
@@ -138,21 +152,19 @@ void LocalControlTest::linesReachTheServedListAndSurviveARestartOfTheServer() {
 void LocalControlTest::everyMisbehaviourFailsTheCallWithinItsBound_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("error");
-    QTest::addColumn<bool>("connectionLost");
-    QTest::newRow("silent") << int(RogueServer::Mode::Silent) << errc::kAutomation << false;
-    QTest::newRow("garbage") << int(RogueServer::Mode::Garbage) << errc::kAutomation << true;
-    QTest::newRow("closes mid-call") << int(RogueServer::Mode::Close) << errc::kServerUnavailable << true;
+    QTest::newRow("silent") << int(RogueServer::Mode::Silent) << errc::kNoAnswer;
+    QTest::newRow("garbage") << int(RogueServer::Mode::Garbage) << errc::kNoAnswer;
+    QTest::newRow("closes mid-call") << int(RogueServer::Mode::Close) << errc::kNoAnswer;
 }
 
 void LocalControlTest::everyMisbehaviourFailsTheCallWithinItsBound() {
     QFETCH(int, mode);
     QFETCH(int, error);
-    QFETCH(bool, connectionLost);
     RogueServer rogue(m_name);
     rogue.mode = static_cast<RogueServer::Mode>(mode);
     constexpr int kBound = 300;
-    LocalControlChannel channel(m_name, kBound);
-    channel.connect();
+    ControlClient client(std::make_unique<LocalControlTransport>(m_name), std::chrono::milliseconds(kBound));
+    client.attach();
 
     // The window's timers go on while a call waits: the station does not freeze.
     int ticks = 0;
@@ -161,29 +173,29 @@ void LocalControlTest::everyMisbehaviourFailsTheCallWithinItsBound() {
     ticker.start(10);
     QElapsedTimer elapsed;
     elapsed.start();
-    QCOMPARE(errorOf([&] { channel.call(rowsRequest()); }), error);
+    QCOMPARE(errorOf([&] { client.call(rowsRequest(), 0); }), error);
     QVERIFY2(elapsed.elapsed() < kBound + 1000, qPrintable(QString::number(elapsed.elapsed())));
     if (mode == int(RogueServer::Mode::Silent)) {
         QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
     }
-    QCOMPARE(channel.connection() == 0, connectionLost);
+    // Given up on, the call is held until the control tells what became of it.
+    QVERIFY(client.awaitingOutcomes());
     // Once the control behaves, a new connection works again.
     rogue.mode = RogueServer::Mode::Answer;
-    channel.connect();
-    QCOMPARE(errorOf([&] { channel.call(rowsRequest()); }), 0);
+    QCOMPARE(errorOf([&] { client.call(rowsRequest(), 0); }), 0);
 }
 
-void LocalControlTest::lateReplyIsDroppedAndTheNextCallGetsItsOwn() {
-    RogueServer rogue(m_name);
-    rogue.mode = RogueServer::Mode::Silent;
-    LocalControlChannel channel(m_name, 100);
-    channel.connect();
-    QCOMPARE(errorOf([&] { channel.call(rowsRequest()); }), errc::kAutomation);
-
-    rogue.mode = RogueServer::Mode::Answer; // answers the late call first, then the new one
-    const protocol::Reply reply = channel.call(rowsRequest());
-    QCOMPARE(std::get<std::int32_t>(reply.result), std::int32_t(reply.call) + rogue.offset);
-    QCOMPARE(reply.call, 2u);
+void LocalControlTest::aNameIsServedInTheRuntimeFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_folder.path()));
+    Simulator simulator;
+    LocalControlServer server(simulator);
+    QCOMPARE(server.listen(QStringLiteral("named")), QString());
+    QCOMPARE(server.socketPath(), m_folder.filePath(QStringLiteral("named")));
+    RemoteControl remote(clientOf(QStringLiteral("named")));
+    remote.createObject(kExeListProgId)->AddLine("#161=A;");
+    QCOMPARE(simulator.rows(), std::vector<std::string>{"#161=A;"});
+    qputenv("XDG_RUNTIME_DIR", runtime);
 }
 
 void LocalControlTest::socketLeftByAKilledServerIsTakenOverButALiveOneIsNot() {
@@ -193,7 +205,19 @@ void LocalControlTest::socketLeftByAKilledServerIsTakenOverButALiveOneIsNot() {
     LocalControlServer live(simulator);
     QCOMPARE(live.listen(m_name), QString());
     LocalControlServer second(simulator);
-    QVERIFY(second.listen(m_name).contains(QStringLiteral("another server answers")));
+    const QString why = second.listen(m_name);
+    QVERIFY2(why.contains(QStringLiteral("another server answers")), qPrintable(why));
+}
+
+void LocalControlTest::folderOthersMayEnterIsRefused() {
+    const QString open = m_folder.filePath(QStringLiteral("open"));
+    QVERIFY(QDir().mkdir(open));
+    QVERIFY(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+    Simulator simulator;
+    LocalControlServer server(simulator);
+    const QString why = server.listen(open + QStringLiteral("/cnc.sock"));
+    QVERIFY2(why.contains(QStringLiteral("other users may enter it")), qPrintable(why));
+    QVERIFY(!QFile::exists(open + QStringLiteral("/cnc.sock")));
 }
 
 QTEST_MAIN(LocalControlTest)
