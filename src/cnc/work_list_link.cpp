@@ -178,6 +178,9 @@ LineOutcome WorkListLink::addLine(const std::string& line) {
             return LineOutcome::Added;
         } catch (const OutcomeUnknown& error) {
             m_unknownLines.push_back({error.ticket(), line});
+            // Time for the operator to scan it again before the station settles its fate alone:
+            // a scan on its way is then taken for the retry it is.
+            m_nextCheck = std::chrono::steady_clock::now() + kOutcomeCheckInterval;
             if (m_unknownLines.size() > kMaxUnknownLines) {
                 m_unknownLines.erase(m_unknownLines.begin());
             }

@@ -195,8 +195,9 @@ void Station::tick() {
     if (p.portWatch.ready()) {
         p.scanLoop.tick();
     }
-    // Between scans only: what the control tells about a call must not interleave with a label.
-    if (!p.scanLoop.busy()) {
+    // Between scans only: what the control tells about a call must not interleave with a label, and
+    // a scan on its way may be the retry of the very call it tells about.
+    if (!p.scanLoop.busy() && p.scanLoop.pendingText().empty() && p.scanLoop.queuedScans() == 0) {
         HoldGuard hold(p.scanLoop);
         p.workList.CheckLateOutcomes();
     }
