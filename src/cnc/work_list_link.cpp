@@ -246,7 +246,7 @@ void WorkListLink::tellLateOutcomes(const std::string* retriedLine, bool* reache
         m_unknownLines.erase(unknown);
         const bool reached = outcome.kind == LateOutcome::Kind::Ran;
         if (m_lateLineObserver) {
-            m_lateLineObserver(line, reached ? LineOutcome::Added : LineOutcome::NotAdded);
+            m_lateLineObserver(line, programNameOf(line), reached ? LineOutcome::Added : LineOutcome::NotAdded);
         }
         if (retriedLine != nullptr && *retriedLine == line) {
             *reachedAfterAll = reached;

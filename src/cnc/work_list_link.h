@@ -77,9 +77,10 @@ public:
     // while any is still unknown, asks it again every kOutcomeCheckInterval.
     void CheckLateOutcomes();
 
-    // Told a line's outcome that was unknown when it was handed over: Added (it did reach the
-    // list), or NotAdded.
-    using LateLineObserver = std::function<void(const std::string& line, LineOutcome outcome)>;
+    // Told a line's outcome that was unknown when it was handed over, with the program it is for:
+    // Added (it did reach the list), or NotAdded.
+    using LateLineObserver =
+        std::function<void(const std::string& line, const std::string& program, LineOutcome outcome)>;
     void setLateLineObserver(LateLineObserver observer) { m_lateLineObserver = std::move(observer); }
 
 private:

@@ -172,6 +172,11 @@ bool Station::start() {
         p.history.open(history::readHistorySettings(p.settingsFile, p.paths), p.options.controlAddress);
         p.history.guard().setSeconds(scan::readDuplicateScanSeconds(p.settingsFile));
     });
+    p.workList.setLateLineObserver([&p](const std::string& line, const std::string& program, cnc::LineOutcome outcome) {
+        if (outcome == cnc::LineOutcome::Added) {
+            p.history.reachedAfterAll(line, program);
+        }
+    });
     p.workList.setListPath(p.settings.ListPath);
     p.startupStep([&] { p.helpFile = p.folders.programFolder + kHelpFileName; });
     p.startupStep([&] { p.workList.application() = p.control.createApplication(); });
@@ -201,8 +206,8 @@ void Station::tick() {
         HoldGuard hold(p.scanLoop);
         p.workList.CheckLateOutcomes();
     }
-    if (!m_parts->scanLoop.busy()) {
-        m_parts->history.idle();
+    if (!p.scanLoop.busy()) {
+        p.history.idle();
     }
 }
 

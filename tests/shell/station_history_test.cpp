@@ -150,9 +150,7 @@ TEST_F(StationHistoryTest, eachKindOfScan_isRecordedWithWhatBecameOfIt) {
 TEST_F(StationHistoryTest, manualEntry_andALineTheControlRefuses) {
     auto& s = start();
     s.processLabel("PLATE");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        simulator.failNext("AddLine", platform::errc::kAutomation);
-    }
+    simulator.failNext("AddLine", platform::errc::kAutomation);
     scan("FLANGE\r");
 
     const auto recorded = events();
@@ -160,7 +158,8 @@ TEST_F(StationHistoryTest, manualEntry_andALineTheControlRefuses) {
     EXPECT_EQ(recorded[0].kind, ScanKind::Manual);
     EXPECT_EQ(recorded[0].outcome, Outcome::Queued);
     EXPECT_EQ(recorded[1].outcome, Outcome::Failed);
-    EXPECT_EQ(recorded[1].reason, "Work list not reachable: the line for FLANGE.CNC was not added.");
+    EXPECT_EQ(recorded[1].reason,
+              "FLANGE.CNC was not queued: The CNC control refused the call (error 440). Scan it again.");
     EXPECT_THAT(recorded[1].line, StartsWith("#161=FLANGE.CNC;")) << "the line that was tried";
     EXPECT_EQ(port.written, "ACK\r") << "only the manual entry's line... and no ACK for the failed one";
 }
