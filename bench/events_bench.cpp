@@ -51,9 +51,9 @@ void recordScans(benchmark::State& state, bool publishing, Timed timed) {
     if (at == nullptr) {
         return;
     }
-    const auto folder = bench::benchFolder(publishing ? "publish" : "unpublished");
+    const testing::TempFolder folder;
     {
-        const std::string file = (folder / "history.sqlite").string();
+        const std::string file = folder.path("history.sqlite");
         history::HistoryStore store({file}, [](const std::string&) {});
         store.open();
         std::optional<events::MqttPublisher> publisher;
@@ -76,7 +76,6 @@ void recordScans(benchmark::State& state, bool publishing, Timed timed) {
             samples.add(seconds);
         }
     }
-    std::filesystem::remove_all(folder);
 }
 
 // The scan path's own cost of publishing: the nudge after each record, while the publisher sends
@@ -104,9 +103,9 @@ void eventFromRecordToSubscriber(benchmark::State& state) {
     if (at == nullptr) {
         return;
     }
-    const auto folder = bench::benchFolder("latency");
+    const testing::TempFolder folder;
     {
-        const std::string file = (folder / "history.sqlite").string();
+        const std::string file = folder.path("history.sqlite");
         history::HistoryStore store({file}, [](const std::string&) {});
         store.open();
         testing::Subscriber subscriber(*at, "bench-subscriber", "quorlan/bench/events/scan");
@@ -124,7 +123,6 @@ void eventFromRecordToSubscriber(benchmark::State& state) {
             });
         }
     }
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(eventFromRecordToSubscriber)->Unit(benchmark::kMillisecond);
 

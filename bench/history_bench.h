@@ -2,6 +2,7 @@
 // history, a million events, made once per run.
 #pragma once
 
+#include "fakes/temp_folder.h"
 #include "history/event_row.h"
 #include "history/history_store.h"
 #include "history/local_time.h"
@@ -12,16 +13,9 @@
 #include <chrono>
 #include <filesystem>
 #include <sqlite3.h>
-#include <unistd.h>
 #include <vector>
 
 namespace quorlan::bench {
-
-inline std::filesystem::path benchFolder(const std::string& name) {
-    auto folder = std::filesystem::temp_directory_path() / ("quorlan-bench-" + name + "-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    return folder;
-}
 
 inline std::int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -83,16 +77,15 @@ public:
         static const MillionEventFile file;
         return file;
     }
-    ~MillionEventFile() { std::filesystem::remove_all(m_folder); }
     MillionEventFile(const MillionEventFile&) = delete;
     MillionEventFile& operator=(const MillionEventFile&) = delete;
 
-    std::string path() const { return (m_folder / "history.sqlite").string(); }
-    std::filesystem::path folder() const { return m_folder; }
+    std::string path() const { return m_folder.path("history.sqlite"); }
+    const std::filesystem::path& folder() const { return m_folder.root(); }
     history::LocalDay today() const { return m_today; }
 
 private:
-    MillionEventFile() : m_folder(benchFolder("history")), m_today(history::dayOf(nowMs())) {
+    MillionEventFile() : m_today(history::dayOf(nowMs())) {
         history::sql::Database db(path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         db.exec("PRAGMA journal_mode = WAL");
         history::migrate(db);
@@ -108,7 +101,7 @@ private:
         transaction.commit();
     }
 
-    std::filesystem::path m_folder;
+    testing::TempFolder m_folder;
     history::LocalDay m_today;
 };
 

@@ -23,9 +23,9 @@ BENCHMARK(labelSetWithoutFilesToItsLine);
 // One scan's event recorded in a history file, each timed; with flushing, the flush the station
 // makes when idle follows each one.
 void recordScans(benchmark::State& state, bool flushing) {
-    const auto folder = quorlan::bench::benchFolder("record");
+    const quorlan::testing::TempFolder folder;
     {
-        quorlan::history::HistoryStore store({(folder / "history.sqlite").string()}, [](const std::string&) {});
+        quorlan::history::HistoryStore store({folder.path("history.sqlite")}, [](const std::string&) {});
         quorlan::bench::Samples samples(state);
         int n = 0;
         for (auto _ : state) {
@@ -37,7 +37,6 @@ void recordScans(benchmark::State& state, bool flushing) {
             });
         }
     }
-    std::filesystem::remove_all(folder);
 }
 
 // Committed: in the operating system when record() returns, which a kill of the station cannot undo.

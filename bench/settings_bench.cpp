@@ -7,10 +7,7 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,24 +34,19 @@ std::string installedSettings() {
 struct SettingsFolders {
     explicit SettingsFolders(int count) {
         for (int i = 0; i < count; ++i) {
-            const auto folder = root / std::to_string(i);
-            std::filesystem::create_directories(folder);
-            std::ofstream(folder / "QZT.INI", std::ios::binary) << installedSettings();
-            folders.push_back(folder.string());
+            folders.push_back(root.makeFolder(std::to_string(i)));
+            root.write(std::to_string(i) + "/QZT.INI", installedSettings());
         }
         // Files changed a moment ago are read again on each read until their time has passed.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ~SettingsFolders() { std::filesystem::remove_all(root); }
-
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("quorlan-settings-bench-" + std::to_string(::getpid()));
+    const testing::TempFolder root;
     std::vector<std::string> folders;
 };
 
 void iniLoadAtStartUp(benchmark::State& state) {
     const SettingsFolders settingsFolders(64);
-    bench::QuietView view;
+    testing::FakeView view;
     const platform::PathMapper paths;
     std::size_t next = 0;
     for (auto _ : state) {

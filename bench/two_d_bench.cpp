@@ -49,7 +49,7 @@ BENCHMARK(compressedTwoDScanToItsLine)->Unit(benchmark::kMillisecond);
 
 void savingTheProgramWithItsFlush(benchmark::State& state) {
     BenchStation station;
-    const std::string path = (station.root / "programs" / "PART7").string();
+    const std::string path = station.folder.path("programs/PART7");
     for (auto _ : state) {
         cnc::SaveProgramFile(path, program());
     }

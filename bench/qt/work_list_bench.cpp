@@ -19,7 +19,7 @@ const std::string kRow = "#161=BASE.CNC;#162=BASE PLATE;#164=1;#165=1;#281=;#171
 
 // The list the control holds before the label: a list file of that many rows, opened.
 void loadRows(bench::BenchStation& station, std::int64_t rows) {
-    const std::string path = (station.root / "rows.lst").string();
+    const std::string path = station.folder.path("rows.lst");
     {
         std::ofstream file(path, std::ios::binary);
         for (std::int64_t row = 0; row < rows; ++row) {

@@ -1,6 +1,6 @@
 #include "cnc/compressed_payload.h"
-#include "cnc/temp_folder.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "platform/zlib_codec.h"
 
 #include <filesystem>
@@ -28,13 +28,13 @@ std::string programOf(std::size_t length) {
 
 class CompressedScanTest : public ::testing::Test {
 protected:
-    CompressedScanTest() { std::filesystem::create_directories(folder.path() / "Koridan" / "Bin"); }
+    CompressedScanTest() { std::filesystem::create_directories(folder.root() / "Koridan" / "Bin"); }
 
     std::string expand(const std::string& scan) { return ExpandCompressedScan(scan, zlib, paths, view); }
 
     testing::TempFolder folder;
     platform::PathMapper paths{[this](const std::string& name) {
-        return name == "QUORLAN_DRIVE_C" ? std::optional<std::string>(folder.path().string()) : std::nullopt;
+        return name == "QUORLAN_DRIVE_C" ? std::optional<std::string>(folder.root().string()) : std::nullopt;
     }};
     platform::ZlibDecompressor zlib;
     testing::FakeView view;
@@ -64,7 +64,7 @@ TEST_F(CompressedScanTest, bothRoutesGiveBackExactlyTheTextThatWasCompressed) {
         EXPECT_EQ(expand(scan), text) << text.size();
     }
     EXPECT_TRUE(view.statusHistory.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path() / "Koridan" / "Bin")) << "temporary files left";
+    EXPECT_TRUE(std::filesystem::is_empty(folder.root() / "Koridan" / "Bin")) << "temporary files left";
 }
 
 // A text whose compressed data ends with the byte given: such data must not lose its end to the
@@ -134,13 +134,13 @@ TEST_F(CompressedScanTest, scansThatCannotBeExpandedAreReportedAndGiveNothing) {
 // each scan makes them afresh, and removes them when it is done.
 TEST_F(CompressedScanTest, fileRouteMakesItsTemporaryFilesAfreshAndRemovesThem) {
     const std::string text = programOf(25000);
-    const auto bin = folder.path() / "Koridan" / "Bin";
+    const auto bin = folder.root() / "Koridan" / "Bin";
     const std::string outside = folder.write("outside/target", "keep me");
     using Plant = std::function<void(const std::filesystem::path&)>;
     const std::pair<const char*, Plant> plants[] = {
         {"a large old file", [&](const auto& name) { folder.write(name.string(), std::string(1 << 20, 'Z')); }},
         {"a link to a file outside", [&](const auto& name) { std::filesystem::create_symlink(outside, name); }},
-        {"a link to nowhere", [&](const auto& name) { std::filesystem::create_symlink(folder.path() / "new", name); }},
+        {"a link to nowhere", [&](const auto& name) { std::filesystem::create_symlink(folder.root() / "new", name); }},
         {"a FIFO", [&](const auto& name) { ::mkfifo(name.c_str(), 0600); }},
     };
     for (const auto& [what, plant] : plants) {
@@ -151,7 +151,7 @@ TEST_F(CompressedScanTest, fileRouteMakesItsTemporaryFilesAfreshAndRemovesThem) 
             EXPECT_TRUE(view.statusHistory.empty()) << what << " at " << name;
             EXPECT_TRUE(std::filesystem::is_empty(bin)) << what << " at " << name;
             EXPECT_EQ(testing::readFile(outside), "keep me") << what << " at " << name;
-            EXPECT_FALSE(std::filesystem::exists(folder.path() / "new")) << what << " at " << name;
+            EXPECT_FALSE(std::filesystem::exists(folder.root() / "new")) << what << " at " << name;
         }
     }
 
@@ -159,7 +159,7 @@ TEST_F(CompressedScanTest, fileRouteMakesItsTemporaryFilesAfreshAndRemovesThem) 
     EXPECT_EQ(expand(buildCompressedScan(text)), "");
     EXPECT_EQ(view.status(), "Compressed scan not used: the temporary file C:\\Koridan\\Bin\\Temp.Dat cannot be "
                              "opened: Is a directory.");
-    std::filesystem::remove_all(folder.path() / "Koridan");
+    std::filesystem::remove_all(folder.root() / "Koridan");
     EXPECT_EQ(expand(buildCompressedScan(text)), "");
     EXPECT_EQ(view.status(), "Compressed scan not used: the temporary file C:\\Koridan\\Bin\\Temp.Cmp cannot be "
                              "written: No such file or directory.");

@@ -1,6 +1,6 @@
 #include "cnc/control_key.h"
-#include "cnc/temp_folder.h"
 #include "fakes/error_of.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 
 #include <gmock/gmock.h>

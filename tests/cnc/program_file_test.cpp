@@ -1,8 +1,8 @@
 #include "cnc/field_splitter.h"
 #include "cnc/line_values.h"
 #include "cnc/program_file.h"
-#include "cnc/temp_folder.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "cnc/program_store.h"
-#include "cnc/temp_folder.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 
 #include <filesystem>
@@ -44,7 +44,7 @@ protected:
     }
 
     testing::TempFolder folder;
-    const fs::path programs = folder.path() / "programs";
+    const fs::path programs = folder.root() / "programs";
 };
 
 TEST_F(ProgramStoreTest, savesWholeProgramsUnderAnyNameAFileCanHave) {
@@ -90,8 +90,8 @@ TEST_F(ProgramStoreTest, whatIsNotAFileUnderTheNameIsRefusedAndLeftAsItWas) {
              "nor replaces"},
         {"IN", [&](const fs::path& p) { fs::create_symlink("INSIDE", p); },
          "the program file is a symbolic link (to INSIDE), which the station neither writes through nor replaces"},
-        {"NOWHERE", [&](const fs::path& p) { fs::create_symlink(folder.path() / "made", p); },
-         "the program file is a symbolic link (to " + (folder.path() / "made").string() +
+        {"NOWHERE", [&](const fs::path& p) { fs::create_symlink(folder.root() / "made", p); },
+         "the program file is a symbolic link (to " + (folder.root() / "made").string() +
              "), which the station neither writes through nor replaces"},
         {"PIPE", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); },
          "the program's name is taken by a FIFO, not a file"},
@@ -108,7 +108,7 @@ TEST_F(ProgramStoreTest, whatIsNotAFileUnderTheNameIsRefusedAndLeftAsItWas) {
     }
     EXPECT_EQ(testing::readFile(outside), "untouched");
     EXPECT_EQ(testing::readFile(programs / "INSIDE"), "inside");
-    EXPECT_FALSE(fs::exists(folder.path() / "made"));
+    EXPECT_FALSE(fs::exists(folder.root() / "made"));
     EXPECT_EQ(namesIn(programs), (std::vector<std::string>{"DIR", "IN", "INSIDE", "NOWHERE", "OUT", "PIPE"}));
 }
 

@@ -1,11 +1,11 @@
 #include "cnc/remote_control.h"
 #include "cnc/simulator.h"
-#include "cnc/temp_folder.h"
 #include "cnc/work_list_link.h"
 #include "fakes/error_of.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_view.h"
 #include "fakes/loopback_transport.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 #include "cnc/simulator.h"
-#include "cnc/temp_folder.h"
 #include "fakes/error_of.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 
 #include <fstream>
@@ -90,7 +90,7 @@ TEST_F(SimulatorTest, listFilesAreOpenedAndAppendedLineByLine) {
     EXPECT_THAT(simulator.rows(), ElementsAre("#161=A;", "#161=B;", "#161=C;", "#161=D;"));
     EXPECT_EQ(errorOf([&] { list->AppendList(folder.prefix() + "NONE.LST"); }), platform::errc::kFileNotFound);
     // A folder or a FIFO under the name is refused at once; opening a FIFO would wait for ever.
-    ASSERT_EQ(::mkfifo((folder.path() / "PIPE.LST").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder.root() / "PIPE.LST").c_str(), 0600), 0);
     for (const std::string& notAFile : {folder.prefix(), folder.prefix() + "PIPE.LST"}) {
         EXPECT_EQ(errorOf([&] { application->OpenList(notAFile); }), platform::errc::kPathFileAccess) << notAFile;
     }

@@ -1,7 +1,7 @@
 #include "config/common.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_view.h"
-#include "platform/temp_folder.h"
+#include "fakes/temp_folder.h"
 
 #include <cmath>
 #include <deque>

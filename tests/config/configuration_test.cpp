@@ -1,6 +1,6 @@
 #include "config/configuration.h"
 #include "fakes/fake_view.h"
-#include "platform/temp_folder.h"
+#include "fakes/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // session that the broker keeps while it is away, as an integrator's consumer would have.
 #pragma once
 
-#include "platform/temp_folder.h"
+#include "fakes/temp_folder.h"
 
 #include <atomic>
 #include <chrono>

@@ -12,8 +12,10 @@
 #include "config/common.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_pauser.h"
+#include "fakes/fake_port_settings_prompt.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "shell/station.h"
 
 #include <algorithm>
@@ -24,7 +26,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace quorlan::fuzzing {
 
@@ -49,7 +50,8 @@ public:
         return workspace;
     }
 
-    const fs::path root = fs::temp_directory_path() / ("quorlan-fuzz-" + std::to_string(::getpid()));
+    const testing::TempFolder folder;
+    const fs::path root = folder.root();
     const fs::path drive = root / "drive_c";
 
     // The files each input starts from; whatever the last input saved or appended is gone.
@@ -86,19 +88,12 @@ public:
 
 private:
     Workspace() {
-        fs::remove_all(root);
         writeFile(root / "windows" / "QZT.INI",
                   "[KORVALDE]\r\nCommPort=1\r\nCommPollTime=100\r\nGCodePath=C:\\PROGS\\\r\n"
                   "ListPath=C:\\PROGS\\lsx\\\r\nCSVInPath=C:\\CSV\\\r\nCSVOutPath=C:\\OUT\\Quorlan.csv\r\n"
                   "AutoStart= 1\r\nOverwrite= 1\r\nAutoClear= 0\r\nAutoSelSetting=3\r\nFieldCode_DFN=N\r\n"
                   "HalfLimitX=1500\r\nHalfLimitY=700\r\n");
     }
-    ~Workspace() { fs::remove_all(root); }
-};
-
-class NoPrompt final : public shell::PortSettingsPrompt {
-public:
-    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
 };
 
 class FuzzStation {
@@ -145,7 +140,7 @@ public:
     testing::FakePauser pauser;
     testing::FakeSerialPort port;
     testing::FakeDesktop desktop;
-    NoPrompt prompt;
+    testing::FakePortSettingsPrompt prompt;
     platform::PathMapper paths{[&root = workspace.root](const std::string& name) -> std::optional<std::string> {
         if (name == "QUORLAN_DRIVE_C") {
             return (root / "drive_c").string();

@@ -2,9 +2,9 @@
 // it reported, and the local time zone fixed so that days and hours come out the same anywhere.
 #pragma once
 
+#include "fakes/temp_folder.h"
 #include "history/history_reader.h"
 #include "history/history_store.h"
-#include "platform/temp_folder.h"
 
 #include <cstdlib>
 #include <ctime>

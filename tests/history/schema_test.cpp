@@ -1,5 +1,5 @@
+#include "fakes/temp_folder.h"
 #include "history/schema.h"
-#include "platform/temp_folder.h"
 
 #include <array>
 #include <gtest/gtest.h>

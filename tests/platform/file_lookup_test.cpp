@@ -1,6 +1,6 @@
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 #include "platform/file_lookup.h"
-#include "platform/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "fakes/temp_folder.h"
 #include "platform/ini_file.h"
 #include "platform/profile_reading_cases.h"
-#include "platform/temp_folder.h"
 
 #include <climits>
 #include <cstdlib>

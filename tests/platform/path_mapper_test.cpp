@@ -1,5 +1,5 @@
+#include "fakes/temp_folder.h"
 #include "platform/path_mapper.h"
-#include "platform/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,7 +1,7 @@
 #include "fakes/error_of.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 #include "platform/private_file.h"
-#include "platform/temp_folder.h"
 
 #include <cstdio>
 #include <filesystem>

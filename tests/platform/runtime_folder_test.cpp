@@ -1,5 +1,5 @@
+#include "fakes/temp_folder.h"
 #include "platform/runtime_folder.h"
-#include "platform/temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>

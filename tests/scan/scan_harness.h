@@ -3,9 +3,11 @@
 #pragma once
 
 #include "cnc/simulator.h"
+#include "fakes/fake_field_selector.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "scan/label_processor.h"
 #include "scan/two_d_barcode.h"
 
@@ -13,38 +15,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <unistd.h>
 
 namespace quorlan::testing {
-
-class FakeFieldSelector final : public fieldsel::FieldSelector {
-public:
-    struct Call {
-        std::int16_t mode;
-        float x;
-        std::string fieldCode;
-    };
-
-    std::string defaultField() override { return defaultFieldCode; }
-    fieldsel::MirrorSource mirrorSource() override { return source; }
-    bool DetectMirrorTrigger(const std::string&, const std::string& comment, std::string& fieldCode) override {
-        triggerComments.push_back(comment);
-        fieldCode = triggerSetsField.value_or(fieldCode);
-        return normalAndMirrored;
-    }
-    std::string SelectMachineField(std::int16_t mode, float x, float, const std::string& fieldCode) override {
-        calls.push_back({mode, x, fieldCode});
-        return automaticChoice[mode];
-    }
-
-    std::string defaultFieldCode;
-    fieldsel::MirrorSource source = fieldsel::MirrorSource::Barcode;
-    std::optional<std::string> triggerSetsField;
-    bool normalAndMirrored = false;
-    std::map<std::int16_t, std::string> automaticChoice{{0, "S1"}, {1, "A1"}, {8, "T1"}};
-    std::vector<Call> calls;
-    std::vector<std::string> triggerComments;
-};
 
 // What reached the control, with the window's state at that moment.
 struct JournalEntry {
@@ -71,12 +43,6 @@ public:
         });
         ResetLabelState(state);
     }
-    ~ScanHarness() { std::filesystem::remove_all(root); }
-
-    static std::string testName() {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        return std::string(test->test_suite_name()) + "." + test->name();
-    }
 
     // The lines the list took.
     std::vector<std::string> addedLines() const {
@@ -88,17 +54,12 @@ public:
         }
         return lines;
     }
-    void write(const std::string& relative, const std::string& bytes) const {
-        std::ofstream(root / relative, std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& relative) const {
-        std::ifstream file(root / relative, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    }
+    void write(const std::string& relative, const std::string& bytes) const { folder.write(relative, bytes); }
+    std::string read(const std::string& relative) const { return folder.read(relative); }
     bool exists(const std::string& relative) const { return std::filesystem::exists(root / relative); }
 
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("quorlan-scan-" + std::to_string(::getpid()) + "-" + testName());
+    const TempFolder folder;
+    const std::filesystem::path& root = folder.root();
     FakeView view;
     FakePauser pauser;
     FakeSerialPort port;

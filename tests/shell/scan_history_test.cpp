@@ -1,12 +1,12 @@
 // The place where a line found in the list after all is recorded, and the history's quiet flush.
 #include "fakes/fake_clock.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "history/history_reader.h"
 #include "shell/scan_history.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace quorlan::shell {
 namespace {
@@ -14,7 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ScanHistoryTest, aLineFoundInTheListAfterAll_isRecordedAsSuch_withItsScan) {
-    const fs::path root = fs::temp_directory_path() / ("scan_history_test_" + std::to_string(::getpid()));
+    const testing::TempFolder folder;
+    const fs::path& root = folder.root();
     testing::FakeView view;
     WatchedView watched(view);
     testing::FakeClock clock;
@@ -38,11 +39,11 @@ TEST(ScanHistoryTest, aLineFoundInTheListAfterAll_isRecordedAsSuch_withItsScan) 
     EXPECT_EQ(events[0].program, "TOP.CNC");
     EXPECT_EQ(events[0].line, "#161=TOP.CNC;#162= ;");
     EXPECT_TRUE(view.statusHistory.empty()) << "nothing said while the history works";
-    fs::remove_all(root);
 }
 
 TEST(ScanHistoryTest, guard_letsAScansMirroredCopyGo_andRefusesTheNextScanOfThePart) {
-    const fs::path root = fs::temp_directory_path() / ("scan_history_guard_" + std::to_string(::getpid()));
+    const testing::TempFolder folder;
+    const fs::path& root = folder.root();
     testing::FakeView view;
     WatchedView watched(view);
     testing::FakeClock clock;
@@ -72,7 +73,6 @@ TEST(ScanHistoryTest, guard_letsAScansMirroredCopyGo_andRefusesTheNextScanOfTheP
     EXPECT_EQ(allowed, (std::vector<bool>{true, true}));
     EXPECT_EQ(view.beeps, 1);
     EXPECT_EQ(view.statusText.rfind("Double scan: FLANGE.CNC went to the work list 3 s ago", 0), 0u);
-    fs::remove_all(root);
 }
 
 } // namespace

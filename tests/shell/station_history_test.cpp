@@ -5,8 +5,10 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_pauser.h"
+#include "fakes/fake_port_settings_prompt.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "history/history_reader.h"
 #include "platform/error.h"
 #include "scan/two_d_payload.h"
@@ -16,7 +18,6 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace quorlan::shell {
 namespace {
@@ -27,15 +28,9 @@ using history::ScanKind;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-class NoPrompt final : public PortSettingsPrompt {
-public:
-    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override { return std::nullopt; }
-};
-
 class StationHistoryTest : public ::testing::Test {
 protected:
     StationHistoryTest() {
-        fs::remove_all(root);
         fs::create_directories(root / "windows");
         fs::create_directories(root / "progs");
         std::ofstream(root / "progs" / "FLANGE.CNC") << "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n";
@@ -46,7 +41,6 @@ protected:
             }
         });
     }
-    ~StationHistoryTest() override { fs::remove_all(root); }
 
     Station& start(const std::string& extraSettings = {}) {
         std::ofstream(root / "windows" / "QZT.INI")
@@ -79,14 +73,15 @@ protected:
         return result;
     }
 
-    const fs::path root = fs::temp_directory_path() / ("station_history_test_" + std::to_string(::getpid()));
+    const testing::TempFolder folder;
+    const fs::path& root = folder.root();
     const std::string historyFile = (root / "data" / "quorlan" / "history.sqlite").string();
     testing::FakeView view;
     testing::FakePauser pauser;
     testing::FakeSerialPort port;
     testing::FakeDesktop desktop;
     testing::FakeClock clock;
-    NoPrompt prompt;
+    testing::FakePortSettingsPrompt prompt;
     platform::PathMapper paths{[this](const std::string& name) -> std::optional<std::string> {
         if (name == "XDG_DATA_HOME") {
             return (root / "data").string();

@@ -2,8 +2,10 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_pauser.h"
+#include "fakes/fake_port_settings_prompt.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "platform/error.h"
 #include "shell/station.h"
 
@@ -22,33 +24,13 @@ using testing::FakePauser;
 using testing::FakeSerialPort;
 using testing::FakeView;
 
-class ScriptedPrompt final : public PortSettingsPrompt {
-public:
-    std::optional<config::CommChoice> askPortSettings(const config::StationSettings&) override {
-        ++asked;
-        if (choices.empty()) {
-            return std::nullopt;
-        }
-        auto choice = choices.front();
-        choices.erase(choices.begin());
-        return choice;
-    }
-    std::vector<config::CommChoice> choices;
-    int asked = 0;
-};
-
 class StationTest : public ::testing::Test {
 protected:
     StationTest() {
-        root = fs::temp_directory_path() /
-               ("station_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "program");
         fs::create_directories(root / "windows");
         simulator.setJournal([this](const std::string& line) { journal.push_back(line); });
     }
-    ~StationTest() override { fs::remove_all(root); }
 
     void writeSettings(const std::string& text) { std::ofstream(root / "windows" / "QZT.INI") << text; }
 
@@ -68,12 +50,13 @@ protected:
         return std::find(journal.begin(), journal.end(), line) != journal.end();
     }
 
-    fs::path root;
+    const testing::TempFolder folder;
+    const fs::path& root = folder.root();
     FakeView view;
     testing::FakeClock clock;
     FakePauser pauser;
     FakeSerialPort port;
-    ScriptedPrompt prompt;
+    testing::FakePortSettingsPrompt prompt;
     testing::FakeDesktop desktop;
     platform::PathMapper paths{[this](const std::string& name) -> std::optional<std::string> {
         if (name == "HOME") {

@@ -4,7 +4,7 @@
 #include "cnc/qt/test_console.h"
 #include "cnc/simulator.h"
 #include "fakes/fake_view.h"
-#include "platform/temp_folder.h"
+#include "fakes/temp_folder.h"
 
 #include <QApplication>
 #include <QFileDialog>

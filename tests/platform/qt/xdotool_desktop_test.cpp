@@ -2,9 +2,9 @@
 // from the editor's place on drive C by a site script. What the stand-in received is read back.
 #include "cnc/program_editor.h"
 #include "fakes/fake_view.h"
+#include "fakes/temp_folder.h"
 #include "platform/qt/event_loop_pauser.h"
 #include "platform/qt/xdotool_desktop.h"
-#include "platform/temp_folder.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // Exclusion insertion as the operator meets it: the menu item, the dialog's boxes, OK or Cancel,
 // then the settings file and the main window's ExLab.
 #include "config/configuration.h"
-#include "platform/temp_folder.h"
+#include "fakes/temp_folder.h"
 #include "scan/exclusion.h"
 #include "scan/qt/exclusion_form.h"
 #include "shell/qt/main_window.h"
