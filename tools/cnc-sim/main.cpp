@@ -4,12 +4,12 @@
 #include "cnc/qt/local_control_server.h"
 #include "cnc/qt/work_list_window.h"
 #include "cnc/simulator.h"
+#include "platform/command_line.h"
 #include "platform/error.h"
 #include "platform/path_mapper.h"
 #include "platform/runtime_folder.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <cstdio>
 #include <variant>
@@ -31,7 +31,7 @@ void print(std::FILE* stream, const QString& text) {
 // the control runs without its window.
 bool chooseOffscreenWhenHeadless(int argc, char* argv[]) {
     bool unattended = false;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i) {
         unattended = unattended || qstrcmp(argv[i], "--unattended") == 0;
     }
     const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -47,44 +47,58 @@ struct Options {
     QString journal;
 };
 
+constexpr platform::CommandLineOption kOptions[] = {
+    {"listen", "NAME", "serve on the local socket NAME (a name, or an absolute path)"},
+    {"cnc-journal", "FILE",
+     "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)"},
+    {"unattended", nullptr, "run without a window (also chosen when there is no display)"},
+};
+
+QString helpText() {
+    return QStringLiteral("usage: cnc-sim --listen NAME [--cnc-journal FILE] [--unattended]\n"
+                          "Serves the simulated CNC control on a local socket, for a station started with\n"
+                          "quorlan --cnc local:NAME, and shows its work list in the Work List window.\n\n"
+                          "Options:\n") +
+           QString::fromStdString(platform::optionsHelp(kOptions, 20));
+}
+
+int usageError(const QString& why) {
+    print(stderr, QStringLiteral("cnc-sim: %1\nTry 'cnc-sim --help' for more information.").arg(why));
+    return kExitUsage;
+}
+
 // The options, or the exit code of a run that ends here (help, version, a usage error).
-std::variant<Options, int> readOptions(const QApplication& app) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Serves the simulated CNC control on a local socket, for a station started with\n"
-                       "quorlan --cnc local:NAME, and shows its work list in the Work List window."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("serve on the local socket NAME (a name, or an absolute path)"),
-                                    QStringLiteral("NAME"));
-    const QCommandLineOption journal(
-        QStringLiteral("cnc-journal"),
-        QStringLiteral("append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)"),
-        QStringLiteral("FILE"));
-    const QCommandLineOption unattended(QStringLiteral("unattended"),
-                                        QStringLiteral("run without a window (also chosen when there is no display)"));
-    parser.addOptions({listen, journal, unattended});
-    if (!parser.parse(app.arguments())) {
-        print(stderr,
-              QStringLiteral("cnc-sim: %1\nTry 'cnc-sim --help' for more information.").arg(parser.errorText()));
-        return kExitUsage;
+std::variant<Options, int> readOptions(const QStringList& arguments) {
+    std::vector<std::string> texts;
+    for (const QString& argument : arguments.mid(1)) {
+        texts.push_back(argument.toStdString());
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        print(stdout, parser.helpText().trimmed());
+    const platform::CommandLine commandLine = platform::readCommandLine(texts, kOptions);
+    if (!commandLine.error.empty()) {
+        return usageError(QString::fromStdString(commandLine.error));
+    }
+    if (commandLine.help) {
+        print(stdout, helpText().trimmed());
         return 0;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (commandLine.version) {
         print(stdout, QStringLiteral("cnc-sim " QUORLAN_VERSION));
         return 0;
     }
-    Options options{parser.value(listen), parser.value(journal)};
-    if (options.listen.isEmpty() || !parser.positionalArguments().isEmpty()) {
-        print(stderr, QStringLiteral("cnc-sim: %1\nusage: cnc-sim --listen NAME [--cnc-journal FILE] [--unattended]")
-                          .arg(options.listen.isEmpty()
-                                   ? QStringLiteral("no --listen NAME given")
-                                   : QStringLiteral("unexpected argument ") + parser.positionalArguments().front()));
-        return kExitUsage;
+    Options options;
+    for (const platform::CommandLineItem& item : commandLine.items) {
+        const QString value = QString::fromStdString(item.value);
+        if (item.option == nullptr) {
+            return usageError(QStringLiteral("unexpected argument ") + value);
+        }
+        if (item.option->name == std::string_view("listen")) {
+            options.listen = value;
+        } else if (item.option->name == std::string_view("cnc-journal")) {
+            options.journal = value;
+        }
+    }
+    if (options.listen.isEmpty()) {
+        return usageError(QStringLiteral("no --listen NAME given"));
     }
     if (options.journal.isEmpty()) {
         options.journal = qEnvironmentVariable("QUORLAN_CNC_JOURNAL");
@@ -103,7 +117,7 @@ int main(int argc, char* argv[]) {
     // The Work List window may be closed by hand; the control goes on serving.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const auto read = readOptions(app);
+    const auto read = readOptions(QApplication::arguments());
     if (const int* exitCode = std::get_if<int>(&read)) {
         return *exitCode;
     }

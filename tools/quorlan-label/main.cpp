@@ -15,9 +15,9 @@
 namespace {
 
 using namespace quorlan::label_tool;
+using quorlan::tools::kExitUsage;
 
 constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitOutput = 3;
 constexpr std::size_t kFaultsShown = 20;
 constexpr SizeMm kSheetCell{70, 37};
@@ -96,18 +96,8 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     const auto parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (std::holds_alternative<ShowHelp>(parsed)) {
-        std::cout << helpText();
-        return EXIT_SUCCESS;
-    }
-    if (std::holds_alternative<ShowVersion>(parsed)) {
-        std::cout << "quorlan-label " QUORLAN_VERSION "\n";
-        return EXIT_SUCCESS;
-    }
-    if (const auto* error = std::get_if<UsageError>(&parsed)) {
-        std::cerr << "quorlan-label: " << error->why << "\n"
-                  << usageLine() << "\nTry 'quorlan-label --help' for more information.\n";
-        return kExitUsage;
+    if (const auto exitCode = quorlan::tools::endsHere(parsed, "quorlan-label", helpText(), usageLine())) {
+        return *exitCode;
     }
     // It paints without a window: no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

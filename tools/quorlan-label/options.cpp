@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "platform/command_line.h"
 #include "symbols/symbology.h"
 
 #include <QString>
@@ -41,16 +42,9 @@ std::optional<std::string> setSize(const std::string& option, const std::string&
 }
 
 std::optional<std::string> setForm(const std::string& value, Options& options) {
-    if (value == "parts") {
-        options.form = LabelForm::Parts;
-    } else if (value == "plain") {
-        options.form = LabelForm::Plain;
-    } else if (value == "2d") {
-        options.form = LabelForm::TwoD;
-    } else {
-        return "--form takes parts, plain or 2d, not \"" + value + "\"";
-    }
-    return std::nullopt;
+    return tools::chooseWord("--form", value,
+                             {{"parts", LabelForm::Parts}, {"plain", LabelForm::Plain}, {"2d", LabelForm::TwoD}},
+                             options.form);
 }
 
 std::optional<std::string> setSymbology(const std::string& value, Options& options) {
@@ -89,7 +83,7 @@ std::optional<std::string> apply(const std::string& name, const std::string& val
     } else if (name == "--program-folder") {
         noteTwoDOption(name, options);
         options.twoD.programFolder = QString::fromLocal8Bit(value.c_str());
-    } else if (name == "--output" || name == "-o") {
+    } else if (name == "--output") {
         options.output = value;
     } else if (name == "--label-size") {
         return setSize(name, value, options.labelSize);
@@ -102,10 +96,30 @@ std::optional<std::string> apply(const std::string& name, const std::string& val
             return "--dpi takes a resolution from 150 to 1200, not \"" + value + "\"";
         }
         options.dpi = static_cast<int>(dpi);
-    } else {
-        return "unknown option " + name;
     }
     return std::nullopt;
+}
+
+// Every option; what each does is told in helpText(), in its groups. The job file's columns are
+// options too, for a part given on the command line.
+std::vector<platform::CommandLineOption> commandLineOptions() {
+    std::vector<platform::CommandLineOption> options = {{"job", "FILE", ""},
+                                                        {"list", "NAME", ""},
+                                                        {"command-sheet", nullptr, ""},
+                                                        {"form", "FORM", ""},
+                                                        {"program-folder", "DIR", ""},
+                                                        {"symbology", "NAME", ""},
+                                                        {"compress", nullptr, ""},
+                                                        {"output", "FILE", "", "o"},
+                                                        {"label-size", "WxH", ""},
+                                                        {"cell", "WxH", ""},
+                                                        {"dpi", "N", ""},
+                                                        {"no-verify", nullptr, ""},
+                                                        {"v", "VALUE", ""}};
+    for (const std::string& column : kJobColumns) {
+        options.push_back({column.c_str(), "VALUE", ""});
+    }
+    return options;
 }
 
 std::optional<std::string> complete(const Options& options) {
@@ -140,38 +154,25 @@ std::optional<std::string> complete(const Options& options) {
 } // namespace
 
 std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments) {
+    const std::vector<platform::CommandLineOption> table = commandLineOptions();
+    const platform::CommandLine commandLine = platform::readCommandLine(arguments, table);
+    if (auto end = tools::endBeforeOptions<Options>(commandLine)) {
+        return *end;
+    }
+    if (const std::vector<std::string> words = commandLine.words(); !words.empty()) {
+        return UsageError{"unexpected argument \"" + words.front() + "\""};
+    }
     Options options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            return ShowHelp{};
-        }
-        if (argument == "--version") {
-            return ShowVersion{};
-        }
-        if (argument == "--command-sheet" || argument == "--no-verify") {
-            (argument == "--no-verify" ? options.verify : options.commandSheet) = argument != "--no-verify";
-            continue;
-        }
-        if (argument == "--compress") {
-            noteTwoDOption(argument, options);
+    for (const platform::CommandLineItem& item : commandLine.items) {
+        const std::string name = std::string("--") + item.option->name;
+        if (name == "--command-sheet") {
+            options.commandSheet = true;
+        } else if (name == "--no-verify") {
+            options.verify = false;
+        } else if (name == "--compress") {
+            noteTwoDOption(name, options);
             options.twoD.compress = true;
-            continue;
-        }
-        if (!argument.starts_with("-")) {
-            return UsageError{"unexpected argument \"" + argument + "\""};
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        std::string value;
-        if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
-        } else {
-            return UsageError{name + " needs a value"};
-        }
-        if (auto problem = apply(name, value, options)) {
+        } else if (auto problem = apply(name, item.value, options)) {
             return UsageError{*problem};
         }
     }

@@ -4,6 +4,7 @@
 #include "job_file.h"
 #include "label_plan.h"
 #include "layout.h"
+#include "tool_start.h"
 
 #include <optional>
 #include <string>
@@ -27,11 +28,9 @@ struct Options {
     bool verify = true;
 };
 
-struct ShowHelp {};
-struct ShowVersion {};
-struct UsageError {
-    std::string why;
-};
+using tools::ShowHelp;
+using tools::ShowVersion;
+using tools::UsageError;
 
 // arguments without the program name.
 std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std::vector<std::string>& arguments);

@@ -17,10 +17,10 @@
 namespace {
 
 using namespace quorlan::scan_tool;
+using quorlan::tools::kExitUsage;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kExitNoAck = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitDevice = 3;
 
 // Prints the station's lines until an ACK came (when one is expected) or the time is up; true when
@@ -110,18 +110,8 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     const auto parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc), std::getenv("QUORLAN_SCANNER"));
-    if (std::holds_alternative<ShowHelp>(parsed)) {
-        std::cout << helpText();
-        return EXIT_SUCCESS;
-    }
-    if (std::holds_alternative<ShowVersion>(parsed)) {
-        std::cout << "quorlan-scan " QUORLAN_VERSION "\n";
-        return EXIT_SUCCESS;
-    }
-    if (const auto* error = std::get_if<UsageError>(&parsed)) {
-        std::cerr << "quorlan-scan: " << error->why << "\n"
-                  << usageLine() << "\nTry 'quorlan-scan --help' for more information.\n";
-        return kExitUsage;
+    if (const auto exitCode = quorlan::tools::endsHere(parsed, "quorlan-scan", helpText(), usageLine())) {
+        return *exitCode;
     }
     try {
         return run(std::get<Options>(parsed));

@@ -1,6 +1,7 @@
 #include "options.h"
 
-#include <algorithm>
+#include "platform/command_line.h"
+
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
@@ -10,13 +11,12 @@ namespace quorlan::scan_tool {
 
 namespace {
 
+constexpr std::size_t kHelpColumn = 18;
 constexpr int kBaudRates[] = {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr long kMaxMilliseconds = 3'600'000;
 
 struct OptionRow {
-    const char* name;
-    const char* valueName; // nullptr: a switch
-    const char* help;
+    platform::CommandLineOption option;
     // Takes the value (empty for a switch); the text of a usage error, or nothing.
     std::optional<std::string> (*apply)(Options& options, const std::string& value);
 };
@@ -40,12 +40,12 @@ std::optional<std::string> readMilliseconds(const std::string& name, const std::
 }
 
 constexpr OptionRow kOptions[] = {
-    {"--device", "PATH", "the scanner's end of the serial line (default: $QUORLAN_SCANNER)",
+    {{"device", "PATH", "the scanner's end of the serial line (default: $QUORLAN_SCANNER)"},
      [](Options& o, const std::string& v) -> std::optional<std::string> {
          o.device = v;
          return std::nullopt;
      }},
-    {"--baud", "N", "line speed: 300, 1200, 2400, 4800, 9600 (default), 19200, 38400, 57600 or 115200",
+    {{"baud", "N", "line speed: 300, 1200, 2400, 4800, 9600 (default), 19200, 38400, 57600 or 115200"},
      [](Options& o, const std::string& v) -> std::optional<std::string> {
          const auto parsed = number(v, 1, 115200);
          for (int rate : kBaudRates) {
@@ -56,43 +56,35 @@ constexpr OptionRow kOptions[] = {
          }
          return "unsupported baud rate " + v;
      }},
-    {"--gap", "MS",
-     "quiet time after a scan that is not acknowledged, in ms (default 3000): the station ends a scan "
-     "after two quiet ticks of its poll time, so a shorter gap joins two scans into one",
+    {{"gap", "MS",
+      "quiet time after a scan that is not acknowledged, in ms (default 3000): the station ends a scan "
+      "after two quiet ticks of its poll time, so a shorter gap joins two scans into one"},
      [](Options& o, const std::string& v) { return readMilliseconds("--gap", v, o.gapMs); }},
-    {"--wait", "MS", "how long to wait for the station's ACK to a scan, in ms (default 8000)",
+    {{"wait", "MS", "how long to wait for the station's ACK to a scan, in ms (default 8000)"},
      [](Options& o, const std::string& v) { return readMilliseconds("--wait", v, o.waitMs); }},
-    {"--expect", "WHICH",
-     "which scans must be acknowledged: auto (default: plain program names and the label that completes "
-     "a set; not commands, field codes, list labels or 2D and compressed scans, which get no ACK), all, "
-     "or none",
-     [](Options& o, const std::string& v) -> std::optional<std::string> {
-         if (v == "auto") {
-             o.expect = Expect::Auto;
-         } else if (v == "all") {
-             o.expect = Expect::All;
-         } else if (v == "none") {
-             o.expect = Expect::None;
-         } else {
-             return "--expect takes auto, all or none, not \"" + v + "\"";
-         }
-         return std::nullopt;
+    {{"expect", "WHICH",
+      "which scans must be acknowledged: auto (default: plain program names and the label that completes "
+      "a set; not commands, field codes, list labels or 2D and compressed scans, which get no ACK), all, "
+      "or none"},
+     [](Options& o, const std::string& v) {
+         return tools::chooseWord("--expect", v, {{"auto", Expect::Auto}, {"all", Expect::All}, {"none", Expect::None}},
+                                  o.expect);
      }},
-    {"--raw", nullptr, "send each scan's bytes unchanged instead of converting them to Windows-1252",
+    {{"raw", nullptr, "send each scan's bytes unchanged instead of converting them to Windows-1252"},
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.raw = true;
          return std::nullopt;
      }},
-    {"--hex", nullptr, "each scan is hex digits, blanks or colons between them allowed (\"F1 00 2A\")",
+    {{"hex", nullptr, "each scan is hex digits, blanks or colons between them allowed (\"F1 00 2A\")"},
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.hex = true;
          return std::nullopt;
      }},
-    {"--2d", "HEADER=FILE",
-     "a 2D program scan, in its place among the scans: the header (program name, then ^ and a letter with "
-     "its value for each item: U field code, V, X Y Z dimensions, A B C D E F G I variables, as in "
-     "PART7^UN1^X600^Y400^Z18) and the program from FILE; one line end at the end of the file is left "
-     "out, as the station adds CR LF when it saves the program. Values a 2D scan cannot carry are refused",
+    {{"2d", "HEADER=FILE",
+      "a 2D program scan, in its place among the scans: the header (program name, then ^ and a letter with "
+      "its value for each item: U field code, V, X Y Z dimensions, A B C D E F G I variables, as in "
+      "PART7^UN1^X600^Y400^Z18) and the program from FILE; one line end at the end of the file is left "
+      "out, as the station adds CR LF when it saves the program. Values a 2D scan cannot carry are refused"},
      [](Options& o, const std::string& v) -> std::optional<std::string> {
          const std::size_t equals = v.rfind('=');
          if (equals == std::string::npos || equals == 0 || equals + 1 == v.size()) {
@@ -101,69 +93,39 @@ constexpr OptionRow kOptions[] = {
          o.scans.push_back({ScanKind::Program, v.substr(0, equals), v.substr(equals + 1)});
          return std::nullopt;
      }},
-    {"--2d-list", "NAME", "a 2D scan that loads the list file NAME (\"*%00\", the name and two more characters)",
+    {{"2d-list", "NAME", "a 2D scan that loads the list file NAME (\"*%00\", the name and two more characters)"},
      [](Options& o, const std::string& v) -> std::optional<std::string> {
          o.scans.push_back({ScanKind::ListLoad, v, {}});
          return std::nullopt;
      }},
-    {"--prefix", nullptr, "start every 2D scan with the eight-character prefix that begins with \"Ñ\"",
+    {{"prefix", nullptr, "start every 2D scan with the eight-character prefix that begins with \"Ñ\""},
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.prefix = true;
          return std::nullopt;
      }},
-    {"--compress", nullptr,
-     "send every 2D scan compressed: \"ñ\", two characters, the expanded length in five digits, three "
-     "characters, then the zlib data with each backslash doubled",
+    {{"compress", nullptr,
+      "send every 2D scan compressed: \"ñ\", two characters, the expanded length in five digits, three "
+      "characters, then the zlib data with each backslash doubled"},
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.compress = true;
          return std::nullopt;
      }},
-    {"--image", nullptr,
-     "each scan is a PNG file, or a PDF file of at most 200 pages that pdftoppm renders one by one: every "
-     "barcode in it is decoded and sent, in reading order, the parts of a structured-append sequence merged into "
-     "one scan first",
+    {{"image", nullptr,
+      "each scan is a PNG file, or a PDF file of at most 200 pages that pdftoppm renders one by one: every "
+      "barcode in it is decoded and sent, in reading order, the parts of a structured-append sequence merged into "
+      "one scan first"},
      [](Options& o, const std::string&) -> std::optional<std::string> {
          o.images = true;
          return std::nullopt;
      }},
 };
 
-const OptionRow* findOption(const std::string& name) {
+std::vector<platform::CommandLineOption> commandLineOptions() {
+    std::vector<platform::CommandLineOption> options;
     for (const OptionRow& row : kOptions) {
-        if (name == row.name) {
-            return &row;
-        }
+        options.push_back(row.option);
     }
-    return nullptr;
-}
-
-// "  TERM   text", the text wrapped at 80 columns and indented to column 18.
-std::string helpEntry(const std::string& term, const std::string& text) {
-    constexpr std::size_t kColumn = 18;
-    constexpr std::size_t kWidth = 80;
-    std::string out = "  " + term;
-    std::size_t column = out.size();
-    if (column >= kColumn - 1) {
-        out += '\n';
-        column = 0;
-    }
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string word = text.substr(start, end - start);
-        start = end + 1;
-        if (column > kColumn && column + 1 + word.size() > kWidth) {
-            out += '\n';
-            column = 0;
-        }
-        out += column < kColumn ? std::string(kColumn - column, ' ') : std::string(" ");
-        column = std::max(column + 1, kColumn) + word.size();
-        out += word;
-    }
-    return out + '\n';
+    return options;
 }
 
 } // namespace
@@ -174,44 +136,20 @@ std::variant<Options, ShowHelp, ShowVersion, UsageError> parseOptions(const std:
     if (deviceFromEnvironment != nullptr) {
         options.device = deviceFromEnvironment;
     }
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            return ShowHelp{};
-        }
-        if (argument == "--version") {
-            return ShowVersion{};
-        }
-        if (argument == "-") {
-            options.scans.push_back(
-                {ScanKind::Given,
-                 std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()),
-                 {}});
-            continue;
-        }
-        if (!argument.starts_with("--")) {
-            options.scans.push_back({ScanKind::Given, argument, {}});
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const OptionRow* row = findOption(name);
-        if (row == nullptr) {
-            return UsageError{"unknown option " + name};
-        }
-        std::string value;
-        if (row->valueName != nullptr) {
-            if (equals != std::string::npos) {
-                value = argument.substr(equals + 1);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments[++i];
-            } else {
-                return UsageError{name + " needs a value"};
-            }
-        } else if (equals != std::string::npos) {
-            return UsageError{name + " takes no value"};
-        }
-        if (auto problem = row->apply(options, value)) {
+    const std::vector<platform::CommandLineOption> table = commandLineOptions();
+    const platform::CommandLine commandLine = platform::readCommandLine(arguments, table);
+    if (auto end = tools::endBeforeOptions<Options>(commandLine)) {
+        return *end;
+    }
+    // In the order given: a 2D scan takes its place among the others.
+    for (const platform::CommandLineItem& item : commandLine.items) {
+        if (item.option == nullptr) {
+            options.scans.push_back({ScanKind::Given,
+                                     item.value == "-" ? std::string(std::istreambuf_iterator<char>(std::cin),
+                                                                     std::istreambuf_iterator<char>())
+                                                       : item.value,
+                                     {}});
+        } else if (auto problem = kOptions[item.option - table.data()].apply(options, item.value)) {
             return UsageError{*problem};
         }
     }
@@ -235,14 +173,11 @@ std::string helpText() {
                        "and prints what the station answers (\"station: ACK\"), or \"no answer\" when an\n"
                        "expected ACK does not come in time. Answers left from earlier scans are dropped\n"
                        "first, so an ACK printed belongs to the scan before it. A SCAN \"-\" is read whole\n"
-                       "from standard input. Scans are taken as UTF-8 and sent in Windows-1252, so \"ñ\"\n"
-                       "goes out as the byte F1.\n\n"
+                       "from standard input; after \"--\" every argument is a SCAN, even one that begins\n"
+                       "with \"--\". Scans are taken as UTF-8 and sent in Windows-1252, so \"ñ\" goes out\n"
+                       "as the byte F1.\n\n"
                        "Options:\n";
-    for (const OptionRow& row : kOptions) {
-        help += helpEntry(row.valueName == nullptr ? row.name : std::string(row.name) + " " + row.valueName, row.help);
-    }
-    help += helpEntry("--help", "print this help and exit");
-    help += helpEntry("--version", "print the version and exit");
+    help += platform::optionsHelp(commandLineOptions(), kHelpColumn);
     help += "\nExit status: 0 when every expected ACK came, 1 when one did not, 2 for a usage\n"
             "error, 3 when the device cannot be opened or written or an image gives no scan.\n\n"
             "Examples (all but the first with $QUORLAN_SCANNER set):\n"

@@ -1,6 +1,8 @@
 // The scanner emulator's command line: one table of options, which also writes --help.
 #pragma once
 
+#include "tool_start.h"
+
 #include <string>
 #include <variant>
 #include <vector>
@@ -41,11 +43,9 @@ struct Options {
     std::vector<ScanArgument> scans;
 };
 
-struct ShowHelp {};
-struct ShowVersion {};
-struct UsageError {
-    std::string why;
-};
+using tools::ShowHelp;
+using tools::ShowVersion;
+using tools::UsageError;
 
 // arguments without the program name; deviceFromEnvironment is $QUORLAN_SCANNER (may be null).
 // A scan "-" is read whole from standard input.

@@ -1,6 +1,7 @@
 #include "shell/qt/launch_options.h"
 
 #include "history/local_time.h"
+#include "platform/command_line.h"
 
 #include <cmath>
 
@@ -63,60 +64,65 @@ void settleHistoryExport(LaunchOptions& options, QStringList& words) {
     options.historyFile = words.takeFirst();
 }
 
+constexpr char kNewControlKeyUsage[] =
+    "--new-control-key needs the FILE to write the new key into, as in --new-control-key control.key";
+
+// Without its file the option would start the station instead; a name that begins with a dash is
+// far more often the next option than a file.
+void readNewControlKey(LaunchOptions& options, const QString& file) {
+    if (file.isEmpty() || file.startsWith(QLatin1Char('-'))) {
+        options.usageError = QLatin1String(kNewControlKeyUsage);
+        return;
+    }
+    options.action = LaunchAction::NewControlKey;
+    options.newControlKeyFile = file;
+}
+
 struct OptionRow {
-    const char* name;
-    const char* valueName; // nullptr: a switch without a value
-    const char* help;
+    platform::CommandLineOption option;
     void (*apply)(LaunchOptions& options, const QString& value);
 };
 
 // Every option of the station; --help is written from this table.
 constexpr OptionRow kOptions[] = {
-    {"--unattended", nullptr,
-     "nobody is at the screen: message boxes go to standard error and take their default button, and "
-     "every status line is echoed to standard output (chosen by itself when there is no display)",
+    {{"unattended", nullptr,
+      "nobody is at the screen: message boxes go to standard error and take their default button, and "
+      "every status line is echoed to standard output (chosen by itself when there is no display)"},
      [](LaunchOptions& options, const QString&) { options.unattended = true; }},
-    {"--cnc", "local:NAME",
-     "reach the control through cnc-sim, which serves it on the local socket NAME (cnc-sim --listen NAME), "
-     "instead of the built-in simulator; --cnc-journal and --show-work-list are then cnc-sim's to take",
+    {{"cnc", "local:NAME",
+      "reach the control through cnc-sim, which serves it on the local socket NAME (cnc-sim --listen NAME), "
+      "instead of the built-in simulator; --cnc-journal and --show-work-list are then cnc-sim's to take"},
      readCncServer},
-    {"--cnc-journal", "FILE",
-     "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)",
+    {{"cnc-journal", "FILE",
+      "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)"},
      [](LaunchOptions& options, const QString& value) {
          if (!value.isEmpty()) {
              options.cncJournal = value;
          }
      }},
-    {"--list-timeout", "SECONDS", "give up waiting for the control's work list at start-up after SECONDS (default 30)",
+    {{"list-timeout", "SECONDS", "give up waiting for the control's work list at start-up after SECONDS (default 30)"},
      readListTimeout},
-    {"--show-work-list", nullptr, "show the simulated control's Work List window from the start",
+    {{"show-work-list", nullptr, "show the simulated control's Work List window from the start"},
      [](LaunchOptions& options, const QString&) { options.showWorkList = true; }},
-    {"--test-console", nullptr,
-     "open the automation test console beside the station, acting on the station's connection to the control",
+    {{"test-console", nullptr,
+      "open the automation test console beside the station, acting on the station's connection to the control"},
      [](LaunchOptions& options, const QString&) { options.testConsole = true; }},
-    {"--history-export", nullptr,
-     "write the history's events to the CSV file FILE.csv, given as the one word after the options, and exit; "
-     "it may run while a station records",
+    {{"history-export", nullptr,
+      "write the history's events to the CSV file FILE.csv, given as the one word after the options, and exit; "
+      "it may run while a station records"},
      [](LaunchOptions& options, const QString&) {
          if (options.action == LaunchAction::Run) {
              options.action = LaunchAction::HistoryExport;
          }
      }},
-    {"--since", "DATE", "with --history-export: the events from DATE (2024-05-02, or 2024-05-02 14:30) on",
+    {{"since", "DATE", "with --history-export: the events from DATE (2024-05-02, or 2024-05-02 14:30) on"},
      [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, false); }},
-    {"--until", "DATE", "with --history-export: the events up to DATE, a date's whole day included",
+    {{"until", "DATE", "with --history-export: the events up to DATE, a date's whole day included"},
      [](LaunchOptions& options, const QString& value) { readHistoryTime(options, value, true); }},
-    {"--new-control-key", "FILE",
-     "write a new key for the link to the control's PC into FILE, which must not exist yet, readable by its owner "
-     "alone, and exit; copy the file to the control's PC for the bridge",
-     [](LaunchOptions& options, const QString& value) {
-         options.action = LaunchAction::NewControlKey;
-         options.newControlKeyFile = value;
-     }},
-    {"--help", nullptr, "print this help and exit",
-     [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Help; }},
-    {"--version", nullptr, "print the version and exit",
-     [](LaunchOptions& options, const QString&) { options.action = LaunchAction::Version; }},
+    {{"new-control-key", "FILE",
+      "write a new key for the link to the control's PC into FILE, which must not exist yet, readable by its owner "
+      "alone, and exit; copy the file to the control's PC for the bridge"},
+     readNewControlKey},
 };
 
 struct WordRow {
@@ -130,76 +136,28 @@ constexpr WordRow kWords[] = {
     {"KEEP", "the same as CSV"},
 };
 
-constexpr qsizetype kHelpColumn = 24;
-constexpr qsizetype kHelpWidth = 80;
+constexpr std::size_t kHelpColumn = 24;
 
-const OptionRow* findOption(const QString& name) {
+std::vector<platform::CommandLineOption> commandLineOptions() {
+    std::vector<platform::CommandLineOption> options;
     for (const OptionRow& row : kOptions) {
-        if (name == QLatin1String(row.name)) {
-            return &row;
-        }
+        options.push_back(row.option);
     }
-    return nullptr;
+    return options;
 }
 
-// One argument at index (its value may be the next argument); false when it is an error.
-bool applyOption(const QStringList& arguments, qsizetype& index, LaunchOptions& options) {
-    const QString& argument = arguments.at(index);
-    const qsizetype equals = argument.indexOf(QLatin1Char('='));
-    const QString name = equals < 0 ? argument : argument.left(equals);
-    const OptionRow* row = argument == QStringLiteral("-h") ? findOption(QStringLiteral("--help")) : findOption(name);
-    if (row == nullptr) {
-        options.usageError = QStringLiteral("unknown option %1").arg(name);
-        return false;
-    }
-    if (row->valueName == nullptr) {
-        if (equals >= 0) {
-            options.usageError = QStringLiteral("%1 takes no value").arg(name);
-            return false;
+// Each option in the order given, up to the first that cannot be taken.
+void applyOptions(const platform::CommandLine& commandLine, const std::vector<platform::CommandLineOption>& table,
+                  LaunchOptions& options) {
+    for (const platform::CommandLineItem& item : commandLine.items) {
+        if (item.option == nullptr) {
+            continue;
         }
-        row->apply(options, QString());
-    } else if (equals >= 0) {
-        row->apply(options, argument.mid(equals + 1));
-    } else if (index + 1 < arguments.size()) {
-        row->apply(options, arguments.at(++index));
-    } else {
-        options.problems.append(name + QStringLiteral(" needs a value; it is ignored."));
-    }
-    return options.usageError.isEmpty();
-}
-
-// "  TERM   text" with the text wrapped at kHelpWidth and indented to kHelpColumn.
-QString helpEntry(const QString& term, const QString& text) {
-    QString out = QStringLiteral("  ") + term;
-    qsizetype column = out.size();
-    if (column >= kHelpColumn - 1) {
-        out += QLatin1Char('\n');
-        column = 0;
-    }
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (column > kHelpColumn && column + 1 + word.size() > kHelpWidth) {
-            out += QLatin1Char('\n');
-            column = 0;
+        kOptions[item.option - table.data()].apply(options, QString::fromStdString(item.value));
+        if (!options.usageError.isEmpty()) {
+            return;
         }
-        if (column < kHelpColumn) {
-            out += QString(kHelpColumn - column, QLatin1Char(' '));
-            column = kHelpColumn;
-        } else {
-            out += QLatin1Char(' ');
-            ++column;
-        }
-        out += word;
-        column += word.size();
     }
-    return out + QLatin1Char('\n');
-}
-
-QString optionTerm(const OptionRow& row) {
-    QString term = QLatin1String(row.name);
-    if (row.valueName != nullptr) {
-        term += QLatin1Char(' ') + QLatin1String(row.valueName);
-    }
-    return term;
 }
 
 } // namespace
@@ -207,15 +165,29 @@ QString optionTerm(const OptionRow& row) {
 LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& journalFromEnvironment) {
     LaunchOptions options;
     options.cncJournal = journalFromEnvironment;
+    std::vector<std::string> texts;
+    for (const QString& argument : arguments) {
+        texts.push_back(argument.toStdString());
+    }
+    const std::vector<platform::CommandLineOption> table = commandLineOptions();
+    const platform::CommandLine commandLine = platform::readCommandLine(texts, table);
+    if (commandLine.valueMissing != nullptr && commandLine.valueMissing->name != std::string_view("new-control-key")) {
+        // Only the last argument can miss its value: the rest of the line is still as it was meant.
+        options.problems.append(QString::fromStdString(commandLine.error) + QStringLiteral("; it is ignored."));
+    } else if (!commandLine.error.empty()) {
+        options.usageError = commandLine.valueMissing != nullptr ? QString(QLatin1String(kNewControlKeyUsage))
+                                                                 : QString::fromStdString(commandLine.error);
+        options.action = LaunchAction::UsageError;
+        return options;
+    }
+    if (commandLine.help || commandLine.version) {
+        options.action = commandLine.help ? LaunchAction::Help : LaunchAction::Version;
+        return options;
+    }
+    applyOptions(commandLine, table, options);
     QStringList words;
-    for (qsizetype index = 0; index < arguments.size(); ++index) {
-        const QString& argument = arguments.at(index);
-        if (!argument.startsWith(QStringLiteral("--")) && argument != QStringLiteral("-h")) {
-            words.append(argument);
-        } else if (!applyOption(arguments, index, options)) {
-            options.action = LaunchAction::UsageError;
-            return options;
-        }
+    for (const std::string& word : commandLine.words()) {
+        words.append(QString::fromStdString(word));
     }
     settleHistoryExport(options, words);
     if (!options.usageError.isEmpty()) {
@@ -237,17 +209,21 @@ QString launchHelp() {
                                        "The barcode station: reads the scanner on the serial port that QZT.INI\n"
                                        "names and appends one line per part to the CNC control's work list.\n\n"
                                        "Options:\n");
-    for (const OptionRow& row : kOptions) {
-        help += helpEntry(optionTerm(row), QLatin1String(row.help));
-    }
-    help += QStringLiteral("\nWords (any other argument; read in any case, anywhere on the line):\n");
+    help += QString::fromStdString(platform::optionsHelp(commandLineOptions(), kHelpColumn));
+    help += QStringLiteral("\nWords (any other argument, read in any case and anywhere on the line; after --\n"
+                           "every argument is a word, even one that begins with --):\n");
     for (const WordRow& row : kWords) {
-        help += helpEntry(QLatin1String(row.word), QLatin1String(row.help));
+        help += QString::fromStdString(platform::helpEntry(row.word, row.help, kHelpColumn));
     }
     help += QStringLiteral("\nSettings: QZT.INI is read from the program's folder, else from $QUORLAN_WINDIR,\n"
                            "else from $XDG_CONFIG_HOME/quorlan (~/.config/quorlan). A drive X: in its\n"
                            "paths is the folder $QUORLAN_DRIVE_X, else $XDG_DATA_HOME/quorlan/drive_x\n"
-                           "(~/.local/share/quorlan/drive_x).\n");
+                           "(~/.local/share/quorlan/drive_x).\n\n"
+                           "Examples:\n"
+                           "  quorlan                      start the station\n"
+                           "  quorlan NOAPP                start it without taking the control's work list\n"
+                           "  quorlan --history-export --since 2024-05-02 may.csv\n"
+                           "  quorlan --new-control-key control.key\n");
     return help;
 }
 

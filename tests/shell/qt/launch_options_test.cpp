@@ -44,6 +44,10 @@ void LaunchOptionsTest::optionsAndCommandLine_data() {
         << list({"keep", "--unattended", "NoApp"}) << true << "env.log" << qint64(30000) << "keep NoApp" << 0;
     QTest::newRow("values after a blank or '='") << list({"--cnc-journal", "j.log", "--list-timeout=2.5", "CSV"})
                                                  << false << "j.log" << qint64(2500) << "CSV" << 0;
+    QTest::newRow("words after -- as they are") << list({"--unattended", "--", "--keep", "-x", "--"}) << true
+                                                << "env.log" << qint64(30000) << "--keep -x --" << 0;
+    QTest::newRow("single-dash words") << list({"-NOAPP", "-", "/csv"}) << false << "env.log" << qint64(30000)
+                                       << "-NOAPP - /csv" << 0;
     QTest::newRow("missing value") << list({"NOAPP", "--list-timeout"}) << false << "env.log" << qint64(30000)
                                    << "NOAPP" << 1;
     QTest::newRow("unreadable timeout") << list({"--list-timeout", "soon"}) << false << "env.log" << qint64(30000) << ""
@@ -79,10 +83,16 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
                                     << "unknown option --bogus";
     QTest::newRow("unknown option with a value")
         << list({"--journal=x.log"}) << LaunchAction::UsageError << "unknown option --journal";
-    QTest::newRow("lone double dash") << list({"--"}) << LaunchAction::UsageError << "unknown option --";
+    QTest::newRow("lone double dash ends the options") << list({"--"}) << LaunchAction::Run << "";
     QTest::newRow("value given to a switch")
         << list({"--unattended=yes"}) << LaunchAction::UsageError << "--unattended takes no value";
     QTest::newRow("single dash is a word") << list({"-x"}) << LaunchAction::Run << "";
+    QTest::newRow("new control key without its file")
+        << list({"--new-control-key"}) << LaunchAction::UsageError
+        << "--new-control-key needs the FILE to write the new key into, as in --new-control-key control.key";
+    QTest::newRow("new control key followed by an option")
+        << list({"--new-control-key", "--unattended"}) << LaunchAction::UsageError
+        << "--new-control-key needs the FILE to write the new key into, as in --new-control-key control.key";
     QTest::newRow("control not on a local socket")
         << list({"--cnc", "tcp:host"}) << LaunchAction::UsageError
         << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"tcp:host\"";
