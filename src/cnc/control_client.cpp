@@ -40,8 +40,12 @@ CallFailure classify(const StationError& error) {
     }
 }
 
-ControlClient::ControlClient(std::unique_ptr<ControlTransport> transport, std::chrono::milliseconds bound)
-    : m_transport(std::move(transport)), m_bound(bound) {}
+ControlClient::ControlClient(std::unique_ptr<ControlTransport> transport, std::chrono::milliseconds bound,
+                             platform::Clock* clock)
+    : m_transport(std::move(transport)),
+      m_bound(std::clamp<std::chrono::milliseconds>(bound, std::chrono::milliseconds(1),
+                                                    std::chrono::milliseconds(protocol::kMaxBoundMs))),
+      m_clock(clock != nullptr ? *clock : m_systemClock) {}
 
 std::uint64_t ControlClient::attach() {
     if (m_greeted && m_transport->isOpen()) {
@@ -58,7 +62,7 @@ std::uint64_t ControlClient::attach() {
 }
 
 void ControlClient::greet() {
-    protocol::Hello hello{protocol::kVersion, m_token, {}};
+    protocol::Hello hello{protocol::kVersion, m_token, {}, static_cast<std::uint32_t>(m_bound.count())};
     for (const Unresolved& call : m_unresolved) {
         hello.asked.push_back(call.call);
     }
@@ -76,7 +80,9 @@ void ControlClient::greet() {
         break;
     }
     try {
-        learn(protocol::decodeWelcome(arrival.body));
+        const protocol::Welcome welcome = protocol::decodeWelcome(arrival.body);
+        noteClock(welcome.clock);
+        learn(welcome);
     } catch (const protocol::ProtocolError& error) {
         unreachable(std::string("answered the station's greeting with bytes that are no greeting (") + error.what() +
                     ")");
@@ -104,6 +110,42 @@ void ControlClient::learn(const protocol::Welcome& welcome) {
             tell(*asked, kindOf(answer), answer.error);
             m_unresolved.erase(asked);
         }
+    }
+}
+
+void ControlClient::noteClock(protocol::ControlClock clock) {
+    m_controlClock = clock;
+    m_controlClockAt = m_clock.steadyMs();
+}
+
+protocol::ControlClock ControlClient::reckonedClock() {
+    return m_controlClock +
+           static_cast<protocol::ControlClock>(std::max<std::int64_t>(0, m_clock.steadyMs() - m_controlClockAt));
+}
+
+// Reckoned over a long time, a small difference in the rates of the two clocks would grow; the
+// clock is asked for again before that. Nothing runs then: a control that does not answer has
+// run nothing of this call.
+void ControlClient::freshenClock() {
+    if (m_clock.steadyMs() - m_controlClockAt <= protocol::kClockLifeMs) {
+        return;
+    }
+    if (!m_transport->send(protocol::encodePing())) {
+        unreachable("closed the connection");
+    }
+    const Arrival arrival = m_transport->receive(m_bound);
+    switch (arrival.kind) {
+    case Arrival::Kind::TimedOut:
+        unreachable("did not answer within " + std::to_string(m_bound.count()) + " ms (it may be stopped or busy)");
+    case Arrival::Kind::Closed:
+        unreachable(arrival.why);
+    case Arrival::Kind::Frame:
+        break;
+    }
+    try {
+        noteClock(protocol::decodePong(arrival.body));
+    } catch (const protocol::ProtocolError& error) {
+        unreachable(std::string("answered with bytes that are no answer (") + error.what() + ")");
     }
 }
 
@@ -147,7 +189,24 @@ protocol::Reply ControlClient::call(protocol::Request request, std::uint64_t ses
                            where() + " no longer has the object: the control was restarted, or dropped the "
                                      "station's objects");
     }
+    protocol::Reply reply = exchange(request);
+    if (reply.error == platform::errc::kTooLate) {
+        // It did not run: the clock it carried was older than the control allows, which only a
+        // long stall on the way can make. Once more, with the clock asked for afresh.
+        m_controlClockAt = m_clock.steadyMs() - protocol::kClockLifeMs - 1;
+        reply = exchange(request);
+        if (reply.error == platform::errc::kTooLate) {
+            unreachable("received the call too late to run it, twice (the network or the control's PC may be "
+                        "overloaded)");
+        }
+    }
+    return reply;
+}
+
+protocol::Reply ControlClient::exchange(protocol::Request& request) {
+    freshenClock();
     request.call = nextCall();
+    request.clock = reckonedClock();
     const std::string name = operationText(request.operation);
     if (!m_transport->send(protocol::encodeRequest(request))) {
         unresolved(request, "failed while " + name + " was being sent");
@@ -164,6 +223,7 @@ protocol::Reply ControlClient::call(protocol::Request request, std::uint64_t ses
     try {
         protocol::Reply reply = protocol::decodeReply(arrival.body);
         if (reply.call == request.call) {
+            noteClock(reply.clock);
             return reply;
         }
         unresolved(request, "answered " + name + " with the answer to another call");

@@ -6,11 +6,13 @@
 // When a call's answer does not come within the bound, or the connection fails or carries
 // garbage, the connection is closed at once (the control then drops whatever of it still waits,
 // unread) and the call is held as unresolved. The next greeting asks the control what became of
-// it; the answer is final, and is handed out once through takeLateOutcomes().
+// it; the answer is final, and is handed out once through takeLateOutcomes(). Each request carries
+// the control's clock as reckoned here, so that the control runs it only within the bound.
 #pragma once
 
 #include "cnc/control.h"
 #include "cnc/control_protocol.h"
+#include "platform/clock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -51,8 +53,10 @@ public:
     // Objects let go while no connection is open, released once one is.
     static constexpr std::size_t kMaxQueuedReleases = 1024;
 
-    explicit ControlClient(std::unique_ptr<ControlTransport> transport,
-                           std::chrono::milliseconds bound = kDefaultBound);
+    // The bound is at most protocol::kMaxBoundMs. The clock is the system's steady clock unless a
+    // test gives its own.
+    explicit ControlClient(std::unique_ptr<ControlTransport> transport, std::chrono::milliseconds bound = kDefaultBound,
+                           platform::Clock* clock = nullptr);
 
     std::string where() const { return m_transport->where(); }
     std::chrono::milliseconds bound() const { return m_bound; }
@@ -91,6 +95,12 @@ private:
 
     void greet();
     void learn(const protocol::Welcome& welcome);
+    // The control's clock: noted as it is told, reckoned on from there, asked for once it is old.
+    void noteClock(protocol::ControlClock clock);
+    protocol::ControlClock reckonedClock();
+    void freshenClock();
+    // One request sent and its reply, which may be kTooLate.
+    protocol::Reply exchange(protocol::Request& request);
     void tell(const Unresolved& call, LateOutcome::Kind kind, std::int32_t error = 0);
     std::uint32_t nextCall();
     [[noreturn]] void unreachable(const std::string& why);
@@ -98,6 +108,10 @@ private:
 
     std::unique_ptr<ControlTransport> m_transport;
     std::chrono::milliseconds m_bound;
+    platform::SystemClock m_systemClock;
+    platform::Clock& m_clock;
+    protocol::ControlClock m_controlClock = 0;
+    std::int64_t m_controlClockAt = 0; // when it was told, on m_clock
     bool m_greeted = false;
     protocol::Token m_token{};
     std::uint64_t m_session = 0;

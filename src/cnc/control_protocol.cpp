@@ -7,10 +7,6 @@ namespace quorlan::cnc::protocol {
 
 namespace {
 
-constexpr char kRequestKind = 'Q';
-constexpr char kReplyKind = 'R';
-constexpr char kHelloKind = 'H';
-constexpr char kWelcomeKind = 'W';
 constexpr std::size_t kLengthBytes = 4;
 
 class Writer {
@@ -22,6 +18,11 @@ public:
         }
     }
     void i32(std::int32_t value) { u32(static_cast<std::uint32_t>(value)); }
+    void u64(std::uint64_t value) {
+        u32(static_cast<std::uint32_t>(value >> 32));
+        u32(static_cast<std::uint32_t>(value));
+    }
+    void kind(BodyKind kind) { u8(static_cast<std::uint8_t>(kind)); }
     void text(std::string_view value) {
         u32(static_cast<std::uint32_t>(value.size()));
         m_bytes.append(value);
@@ -59,12 +60,8 @@ public:
     }
 
     // The body written so far, with its length in front.
-    std::string frame() && {
-        Writer framed;
-        framed.u32(static_cast<std::uint32_t>(m_bytes.size()));
-        framed.m_bytes += m_bytes;
-        return std::move(framed.m_bytes);
-    }
+    std::string frame() && { return frameOf(m_bytes); }
+    std::string bytes() && { return std::move(m_bytes); }
 
 private:
     std::string m_bytes;
@@ -83,6 +80,10 @@ public:
         return value;
     }
     std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+    std::uint64_t u64() {
+        const std::uint64_t high = u32();
+        return (high << 32) | u32();
+    }
     std::string text() { return std::string(take(u32())); }
     Token token() {
         Token token{};
@@ -117,7 +118,7 @@ public:
             throw ProtocolError("unknown value tag");
         }
     }
-    void expectKind(char kind, const char* what) {
+    void expectKind(BodyKind kind, const char* what) {
         if (u8() != static_cast<std::uint8_t>(kind)) {
             throw ProtocolError(std::string("not a ") + what);
         }
@@ -159,6 +160,12 @@ private:
 
 } // namespace
 
+std::string frameOf(std::string_view body) {
+    Writer out;
+    out.u32(static_cast<std::uint32_t>(body.size()));
+    return std::move(out).bytes() += body;
+}
+
 std::string_view operationName(Operation operation) {
     if (operation == Operation::Release) {
         return "Release";
@@ -174,8 +181,9 @@ std::size_t argumentCount(Operation operation) {
 
 std::string encodeRequest(const Request& request) {
     Writer out;
-    out.u8(kRequestKind);
+    out.kind(BodyKind::Request);
     out.u32(request.call);
+    out.u64(request.clock);
     out.u32(request.object);
     out.u8(static_cast<std::uint8_t>(request.operation));
     out.u8(static_cast<std::uint8_t>(request.arguments.size()));
@@ -187,8 +195,9 @@ std::string encodeRequest(const Request& request) {
 
 std::string encodeReply(const Reply& reply) {
     Writer out;
-    out.u8(kReplyKind);
+    out.kind(BodyKind::Reply);
     out.u32(reply.call);
+    out.u64(reply.clock);
     out.i32(reply.error);
     if (reply.error == 0) {
         out.value(reply.result);
@@ -200,9 +209,10 @@ std::string encodeReply(const Reply& reply) {
 
 Request decodeRequest(std::string_view body) {
     Reader in(body);
-    in.expectKind(kRequestKind, "request");
+    in.expectKind(BodyKind::Request, "request");
     Request request;
     request.call = in.u32();
+    request.clock = in.u64();
     request.object = in.u32();
     request.operation = static_cast<Operation>(in.u8());
     if (request.operation != Operation::Release && describe(request.operation) == nullptr) {
@@ -218,9 +228,10 @@ Request decodeRequest(std::string_view body) {
 
 Reply decodeReply(std::string_view body) {
     Reader in(body);
-    in.expectKind(kReplyKind, "reply");
+    in.expectKind(BodyKind::Reply, "reply");
     Reply reply;
     reply.call = in.u32();
+    reply.clock = in.u64();
     reply.error = in.i32();
     if (reply.error == 0) {
         reply.result = in.value();
@@ -233,8 +244,9 @@ Reply decodeReply(std::string_view body) {
 
 std::string encodeHello(const Hello& hello) {
     Writer out;
-    out.u8(kHelloKind);
+    out.kind(BodyKind::Hello);
     out.u32(hello.version);
+    out.u32(hello.boundMs);
     out.token(hello.session);
     out.u32(static_cast<std::uint32_t>(hello.asked.size()));
     for (const std::uint32_t call : hello.asked) {
@@ -245,9 +257,10 @@ std::string encodeHello(const Hello& hello) {
 
 std::string encodeWelcome(const Welcome& welcome) {
     Writer out;
-    out.u8(kWelcomeKind);
+    out.kind(BodyKind::Welcome);
     out.token(welcome.session);
     out.u8(welcome.resumed ? 1 : 0);
+    out.u64(welcome.clock);
     out.u32(static_cast<std::uint32_t>(welcome.answers.size()));
     for (const AskedCall& answer : welcome.answers) {
         out.u32(answer.call);
@@ -261,11 +274,16 @@ std::string encodeWelcome(const Welcome& welcome) {
 
 Hello decodeHello(std::string_view body) {
     Reader in(body);
-    in.expectKind(kHelloKind, "greeting");
+    in.expectKind(BodyKind::Hello, "greeting");
     Hello hello;
     hello.version = in.u32();
     if (hello.version != kVersion) {
         throw ProtocolError("protocol version " + std::to_string(hello.version) + ", not " + std::to_string(kVersion));
+    }
+    hello.boundMs = in.u32();
+    if (hello.boundMs == 0 || hello.boundMs > kMaxBoundMs) {
+        throw ProtocolError("a bound of " + std::to_string(hello.boundMs) + " ms, not 1 to " +
+                            std::to_string(kMaxBoundMs));
     }
     hello.session = in.token();
     const std::uint32_t asked = in.count(4);
@@ -281,7 +299,7 @@ Hello decodeHello(std::string_view body) {
 
 Welcome decodeWelcome(std::string_view body) {
     Reader in(body);
-    in.expectKind(kWelcomeKind, "welcome");
+    in.expectKind(BodyKind::Welcome, "welcome");
     Welcome welcome;
     welcome.session = in.token();
     const std::uint8_t resumed = in.u8();
@@ -289,6 +307,7 @@ Welcome decodeWelcome(std::string_view body) {
         throw ProtocolError("resumed neither 0 nor 1");
     }
     welcome.resumed = resumed == 1;
+    welcome.clock = in.u64();
     const std::uint32_t answers = in.count(5);
     for (std::uint32_t i = 0; i < answers; ++i) {
         AskedCall answer;
@@ -310,12 +329,46 @@ Welcome decodeWelcome(std::string_view body) {
     return welcome;
 }
 
+std::optional<BodyKind> kindOf(std::string_view body) {
+    if (body.empty()) {
+        return std::nullopt;
+    }
+    return static_cast<BodyKind>(body.front());
+}
+
+std::string encodePing() {
+    Writer out;
+    out.kind(BodyKind::Ping);
+    return std::move(out).frame();
+}
+
+std::string encodePong(ControlClock clock) {
+    Writer out;
+    out.kind(BodyKind::Pong);
+    out.u64(clock);
+    return std::move(out).frame();
+}
+
+void decodePing(std::string_view body) {
+    Reader in(body);
+    in.expectKind(BodyKind::Ping, "ping");
+    in.expectEnd();
+}
+
+ControlClock decodePong(std::string_view body) {
+    Reader in(body);
+    in.expectKind(BodyKind::Pong, "pong");
+    const ControlClock clock = in.u64();
+    in.expectEnd();
+    return clock;
+}
+
 std::size_t FrameReader::waiting() const {
     std::size_t frames = 0;
     std::string_view rest = std::string_view(m_buffer).substr(m_start);
     while (rest.size() >= kLengthBytes) {
         const std::uint32_t length = Reader(rest.substr(0, kLengthBytes)).u32();
-        if (length > kMaxFrameBody || rest.size() - kLengthBytes < length) {
+        if (length > m_maxBody || rest.size() - kLengthBytes < length) {
             break;
         }
         ++frames;
@@ -339,8 +392,9 @@ std::optional<std::string> FrameReader::next() {
         return std::nullopt;
     }
     const std::uint32_t length = Reader(rest.substr(0, kLengthBytes)).u32();
-    if (length > kMaxFrameBody) {
-        throw ProtocolError("frame longer than " + std::to_string(kMaxFrameBody) + " bytes");
+    if (length > m_maxBody) {
+        throw ProtocolError("a frame of " + std::to_string(length) + " bytes, longer than " +
+                            std::to_string(m_maxBody));
     }
     if (rest.size() - kLengthBytes < length) {
         return std::nullopt;

@@ -53,7 +53,7 @@ const char* objectName(ObjectKind kind) {
 
 } // namespace
 
-std::optional<std::string> ControlSession::answer(const Request& request) {
+std::optional<protocol::Reply> ControlSession::answer(const Request& request) {
     if (request.operation == Operation::Release) {
         m_objects.erase(request.object);
         return std::nullopt;
@@ -67,7 +67,7 @@ std::optional<std::string> ControlSession::answer(const Request& request) {
         reply.description = error.description();
     }
     remember(request.call, reply.error);
-    return protocol::encodeReply(reply);
+    return reply;
 }
 
 void ControlSession::remember(std::uint32_t call, std::int32_t error) {
@@ -195,8 +195,13 @@ bool isZero(const protocol::Token& token) {
 
 } // namespace
 
-ControlService::ControlService(ControlFactory& control, TokenSource newToken)
-    : m_control(control), m_newToken(newToken ? std::move(newToken) : TokenSource(randomToken)) {}
+ControlService::ControlService(ControlFactory& control, TokenSource newToken, platform::Clock* clock)
+    : m_control(control), m_newToken(newToken ? std::move(newToken) : TokenSource(randomToken)),
+      m_clock(clock != nullptr ? *clock : m_systemClock) {}
+
+protocol::ControlClock ControlService::clock() const {
+    return static_cast<protocol::ControlClock>(std::max<std::int64_t>(0, m_clock.steadyMs()));
+}
 
 std::size_t ControlService::objectCount() const {
     std::size_t objects = 0;
@@ -285,6 +290,9 @@ std::string ServedConnection::receive(std::string_view bytes, const std::functio
         }
         if (!m_session) {
             replies += greet(*body);
+        } else if (protocol::kindOf(*body) == protocol::BodyKind::Ping) {
+            protocol::decodePing(*body);
+            replies += protocol::encodePong(m_service.clock());
         } else if (const auto reply = serve(*body)) {
             replies += *reply;
         }
@@ -296,14 +304,25 @@ std::string ServedConnection::greet(std::string_view body) {
     const protocol::Hello hello = protocol::decodeHello(body);
     const auto [token, resumed] = m_service.attach(hello.session, m_id);
     m_session = token;
-    protocol::Welcome welcome{token, resumed, {}};
+    m_boundMs = hello.boundMs;
+    protocol::Welcome welcome{token, resumed, {}, 0};
     if (resumed) {
         const ControlSession& session = *m_service.attachedSession(token, m_id);
         for (const std::uint32_t call : hello.asked) {
             welcome.answers.push_back(session.outcomeOf(call));
         }
     }
+    welcome.clock = m_service.clock();
     return protocol::encodeWelcome(welcome);
+}
+
+// Whether more of the station's bound has passed since the clock the request carries than leaves
+// it time to run before the station gives up. A 32nd of the bound is kept back for clocks that do
+// not run at quite the same rate; a clock ahead of the control's counts as now.
+bool ServedConnection::late(const protocol::Request& request) const {
+    const protocol::ControlClock now = m_service.clock();
+    const protocol::ControlClock passed = now > request.clock ? now - request.clock : 0;
+    return passed > m_boundMs - m_boundMs / 32;
 }
 
 std::optional<std::string> ServedConnection::serve(std::string_view body) {
@@ -311,7 +330,21 @@ std::optional<std::string> ServedConnection::serve(std::string_view body) {
     if (session == nullptr) {
         throw protocol::ProtocolError("its session was taken over by a newer connection");
     }
-    return session->answer(protocol::decodeRequest(body));
+    const protocol::Request request = protocol::decodeRequest(body);
+    if (request.operation != Operation::Release && late(request)) {
+        // Not run, and not recorded as run: asked about later, it never ran.
+        return protocol::encodeReply({request.call,
+                                      platform::errc::kTooLate,
+                                      platform::describeError(platform::errc::kTooLate),
+                                      {},
+                                      m_service.clock()});
+    }
+    std::optional<protocol::Reply> reply = session->answer(request);
+    if (!reply) {
+        return std::nullopt;
+    }
+    reply->clock = m_service.clock();
+    return protocol::encodeReply(*reply);
 }
 
 } // namespace quorlan::cnc

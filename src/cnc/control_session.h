@@ -6,6 +6,7 @@
 
 #include "cnc/control.h"
 #include "cnc/control_protocol.h"
+#include "platform/clock.h"
 
 #include <cstdint>
 #include <deque>
@@ -29,9 +30,9 @@ public:
 
     explicit ControlSession(ControlFactory& control) : m_control(control) {}
 
-    // The reply frame to the request, or nothing for a release. A failing operation is answered
-    // with its error; either way the call's outcome is recorded.
-    std::optional<std::string> answer(const protocol::Request& request);
+    // Runs the request: its reply, or nothing for a release. A failing operation is answered with
+    // its error; either way the call's outcome is recorded.
+    std::optional<protocol::Reply> answer(const protocol::Request& request);
 
     // What became of a call, as a greeting asks it.
     protocol::AskedCall outcomeOf(std::uint32_t call) const;
@@ -68,8 +69,10 @@ public:
 
     // Takes bytes as they arrive and returns what to send back. Just before it greets or runs
     // each request it asks peerStillThere(); once that says no, nothing more of this connection
-    // is run. Throws protocol::ProtocolError when the client broke the protocol or a bound, or its
-    // session was taken over by a newer connection: the connection must be closed then.
+    // is run. A request that comes later than the station's bound allows is answered with
+    // kTooLate and not run. Throws protocol::ProtocolError when the client broke the protocol or a
+    // bound, or its session was taken over by a newer connection: the connection must be closed
+    // then.
     std::string receive(std::string_view bytes, const std::function<bool()>& peerStillThere);
 
     // The peer hung up: nothing more is run.
@@ -78,11 +81,13 @@ public:
 private:
     std::string greet(std::string_view body);
     std::optional<std::string> serve(std::string_view body);
+    bool late(const protocol::Request& request) const;
 
     ControlService& m_service;
     std::uint64_t m_id;
     protocol::FrameReader m_frames;
     std::optional<protocol::Token> m_session;
+    std::uint32_t m_boundMs = 0;
     bool m_ended = false;
 };
 
@@ -90,14 +95,17 @@ class ControlService final {
 public:
     using TokenSource = std::function<protocol::Token()>;
 
-    // Tokens come from the system's random source unless a test gives its own.
-    explicit ControlService(ControlFactory& control, TokenSource newToken = {});
+    // Tokens come from the system's random source and the control's clock from the system's
+    // steady clock, unless a test gives its own.
+    explicit ControlService(ControlFactory& control, TokenSource newToken = {}, platform::Clock* clock = nullptr);
 
     std::unique_ptr<ServedConnection> connect() {
         return std::make_unique<ServedConnection>(*this, ++m_lastConnection);
     }
 
     std::size_t sessionCount() const { return m_sessions.size(); }
+    // The control's clock, as replies tell it.
+    protocol::ControlClock clock() const;
     // The objects held in every session together.
     std::size_t objectCount() const;
 
@@ -117,6 +125,8 @@ private:
 
     ControlFactory& m_control;
     TokenSource m_newToken;
+    platform::SystemClock m_systemClock;
+    platform::Clock& m_clock;
     std::map<protocol::Token, Entry> m_sessions;
     std::uint64_t m_lastConnection = 0;
     std::uint64_t m_detachments = 0;

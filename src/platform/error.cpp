@@ -50,6 +50,8 @@ std::string describeError(int number) {
         return "The CNC control's object is gone: the control was restarted or closed";
     case errc::kNoAnswer:
         return "The CNC control did not answer in time";
+    case errc::kTooLate:
+        return "The CNC control received the call too late to run it";
     case errc::kInvalidPortNumber:
         return "Invalid port number";
     case errc::kPortAlreadyOpen:

@@ -25,6 +25,7 @@ inline constexpr int kPathFileAccess = 75;
 inline constexpr int kPathNotFound = 76;
 inline constexpr int kObjectNotSet = 91;
 inline constexpr int kNoAnswer = 286;
+inline constexpr int kTooLate = 287;
 inline constexpr int kInvalidPropertyValue = 380;
 inline constexpr int kCannotCreateObject = 429;
 inline constexpr int kNoSuchMethod = 438;

@@ -15,13 +15,14 @@ std::string bodyOf(const std::string& frame) {
 }
 
 const std::string kAnyBytes("\x00\xff;\r\n\\\xf1", 7);
+const std::string kClock(8, '\x07');
 
 TEST(ControlProtocol, requestsAndRepliesComeBackAsTheyWereSent) {
     const Request requests[] = {
         {1, 0, Operation::CreateApplication, {}},
         {2, 0, Operation::CreateObject, {std::string("Koridan.ExeList")}},
         {3, 7, Operation::SetLine, {std::int32_t{-5}, kAnyBytes}},
-        {0xFFFFFFFF, 0xFFFFFFFE, Operation::Quit, {true}},
+        {0xFFFFFFFF, 0xFFFFFFFE, Operation::Quit, {true}, 0xFEDCBA9876543210},
         {5, 9, Operation::AddLine, {std::string()}},
         {6, 9, Operation::Release, {}},
     };
@@ -32,6 +33,7 @@ TEST(ControlProtocol, requestsAndRepliesComeBackAsTheyWereSent) {
         EXPECT_EQ(received.object, sent.object);
         EXPECT_EQ(received.operation, sent.operation);
         EXPECT_EQ(received.arguments, sent.arguments);
+        EXPECT_EQ(received.clock, sent.clock);
     }
     const Reply replies[] = {
         {1, 0, {}, std::monostate{}},
@@ -41,7 +43,7 @@ TEST(ControlProtocol, requestsAndRepliesComeBackAsTheyWereSent) {
         {5, 0, {}, std::vector<std::string>{"#161", "", kAnyBytes}},
         {6, 0, {}, ObjectHandle{42}},
         {7, 53, "File not found", std::monostate{}},
-        {8, -2147467259, kAnyBytes, std::monostate{}},
+        {8, -2147467259, kAnyBytes, std::monostate{}, 0xFFFFFFFFFFFFFFFF},
     };
     for (const Reply& sent : replies) {
         SCOPED_TRACE(sent.call);
@@ -50,7 +52,13 @@ TEST(ControlProtocol, requestsAndRepliesComeBackAsTheyWereSent) {
         EXPECT_EQ(received.error, sent.error);
         EXPECT_EQ(received.description, sent.description);
         EXPECT_EQ(received.result, sent.result);
+        EXPECT_EQ(received.clock, sent.clock);
     }
+    EXPECT_EQ(decodePong(bodyOf(encodePong(0x0123456789ABCDEF))), 0x0123456789ABCDEFu);
+    EXPECT_NO_THROW(decodePing(bodyOf(encodePing())));
+    EXPECT_THROW(decodePing(bodyOf(encodePong(1))), ProtocolError);
+    EXPECT_THROW(decodePong(bodyOf(encodePing())), ProtocolError);
+    EXPECT_THROW(decodePong("T\0\0\0\0\0\0\0"), ProtocolError);
 }
 
 // A station and a control of other versions must still agree: no operation's code or name moves.
@@ -71,12 +79,12 @@ TEST(ControlProtocol, everyOperationKeepsItsCodeAndName) {
     }
     expected += "? ? ? ? ? ? ? Release\n";
     EXPECT_EQ(byCode, expected);
-    EXPECT_EQ(encodeRequest({1, 2, Operation::SetLine, {std::int32_t{3}, std::string("x")}}),
-              std::string("\0\0\0\x16"
-                          "Q\0\0\0\1\0\0\0\2\x1f\2"
+    EXPECT_EQ(encodeRequest({1, 2, Operation::SetLine, {std::int32_t{3}, std::string("x")}, 0x0102}),
+              std::string("\0\0\0\x1e"
+                          "Q\0\0\0\1\0\0\0\0\0\0\1\2\0\0\0\2\x1f\2"
                           "I\0\0\0\3"
                           "S\0\0\0\1x",
-                          26));
+                          34));
 }
 
 TEST(ControlProtocol, anyBodyThatIsNotWhatItClaimsIsRefused) {
@@ -96,11 +104,13 @@ TEST(ControlProtocol, anyBodyThatIsNotWhatItClaimsIsRefused) {
         {"a reply where a request belongs", reply, true},
         {"a request where a reply belongs", request, false},
         {"bytes after the end", request + "x", true},
-        {"unknown operation", std::string("Q\0\0\0\1\0\0\0\0\x77\0", 11), true},
-        {"unknown value tag", std::string("R\0\0\0\1\0\0\0\0X", 10), false},
-        {"Boolean that is 2", std::string("R\0\0\0\1\0\0\0\0B\2", 11), false},
-        {"list counting more texts than it has bytes", std::string("R\0\0\0\1\0\0\0\0L\xff\xff\xff\xff", 14), false},
-        {"text longer than its message", std::string("R\0\0\0\1\0\0\0\0S\0\0\0\11abc", 17), false},
+        {"unknown operation", std::string("Q\0\0\0\1") + kClock + std::string("\0\0\0\0\x77\0", 6), true},
+        {"unknown value tag", std::string("R\0\0\0\1") + kClock + std::string("\0\0\0\0X", 5), false},
+        {"Boolean that is 2", std::string("R\0\0\0\1") + kClock + std::string("\0\0\0\0B\2", 6), false},
+        {"list counting more texts than it has bytes",
+         std::string("R\0\0\0\1") + kClock + std::string("\0\0\0\0L\xff\xff\xff\xff", 9), false},
+        {"text longer than its message", std::string("R\0\0\0\1") + kClock + std::string("\0\0\0\0S\0\0\0\11abc", 12),
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,20 +125,23 @@ TEST(ControlProtocol, anyBodyThatIsNotWhatItClaimsIsRefused) {
 TEST(ControlProtocol, greetingsComeBackAsTheyWereSentAndRefuseWhatIsNotOne) {
     Token token{};
     token.fill(0xA5);
-    const Hello hello{kVersion, token, {1, 0xFFFFFFFF, 7}};
+    const Hello hello{kVersion, token, {1, 0xFFFFFFFF, 7}, kMaxBoundMs};
     const Hello heard = decodeHello(bodyOf(encodeHello(hello)));
     EXPECT_EQ(heard.session, hello.session);
     EXPECT_EQ(heard.asked, hello.asked);
+    EXPECT_EQ(heard.boundMs, hello.boundMs);
     const Welcome welcome{token,
                           true,
                           {{1, CallOutcome::Ran, 0},
                            {2, CallOutcome::Ran, -5},
                            {3, CallOutcome::NeverRan, 0},
-                           {4, CallOutcome::Forgotten, 0}}};
+                           {4, CallOutcome::Forgotten, 0}},
+                          0x8000000000000001};
     const Welcome told = decodeWelcome(bodyOf(encodeWelcome(welcome)));
     EXPECT_EQ(told.session, welcome.session);
     EXPECT_EQ(told.resumed, welcome.resumed);
     EXPECT_EQ(told.answers, welcome.answers);
+    EXPECT_EQ(told.clock, welcome.clock);
 
     const std::string helloBody = bodyOf(encodeHello(hello));
     for (std::size_t cut = 0; cut < helloBody.size(); ++cut) {
@@ -143,8 +156,11 @@ TEST(ControlProtocol, greetingsComeBackAsTheyWereSentAndRefuseWhatIsNotOne) {
     EXPECT_THROW(decodeHello(otherVersion), ProtocolError);
     EXPECT_THROW(decodeHello(bodyOf(encodeHello({kVersion, token, std::vector<std::uint32_t>(kMaxAskedCalls + 1)}))),
                  ProtocolError);
+    for (const std::uint32_t bound : {0u, kMaxBoundMs + 1}) {
+        EXPECT_THROW(decodeHello(bodyOf(encodeHello({kVersion, token, {}, bound}))), ProtocolError) << bound;
+    }
     std::string strangeOutcome = welcomeBody;
-    strangeOutcome[1 + 16 + 1 + 4 + 4] = 'X';
+    strangeOutcome[1 + 16 + 1 + 8 + 4 + 4] = 'X';
     EXPECT_THROW(decodeWelcome(strangeOutcome), ProtocolError);
 }
 
@@ -174,7 +190,7 @@ TEST(ControlSession, answersRequestsThatCannotBePerformedWithAnErrorAndGoesOn) {
     Simulator simulator;
     ControlSession session(simulator);
     const auto ask = [&session](Request request) {
-        return decodeReply(bodyOf(session.answer(decodeRequest(bodyOf(encodeRequest(request)))).value()));
+        return decodeReply(bodyOf(encodeReply(session.answer(decodeRequest(bodyOf(encodeRequest(request)))).value())));
     };
     const std::uint32_t application = std::get<ObjectHandle>(ask({1, 0, Operation::CreateApplication, {}}).result).id;
     const struct {

@@ -6,6 +6,7 @@
 #include "cnc/simulator.h"
 #include "cnc/work_list_link.h"
 #include "fakes/error_of.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_pauser.h"
 #include "fakes/fake_view.h"
 #include "fakes/loopback_transport.h"
@@ -28,8 +29,9 @@ std::string lineOf(const std::string& program) {
 class KnownOutcomeTest : public ::testing::Test {
 protected:
     KnownOutcomeTest()
-        : loopback(simulator),
-          client(std::make_shared<ControlClient>(std::make_unique<testing::LoopbackTransport>(loopback))),
+        : loopback(simulator, &clock),
+          client(std::make_shared<ControlClient>(std::make_unique<testing::LoopbackTransport>(loopback),
+                                                 ControlClient::kDefaultBound, &clock)),
           remote(client), link(remote, view, pauser) {
         simulator.setJournal([this](const std::string& line) { journal.push_back(line); });
         link.application() = remote.createApplication();
@@ -59,6 +61,8 @@ protected:
         return texts;
     }
 
+    // Both ends' clocks, which move only when a test says that time passes.
+    testing::FakeClock clock;
     Simulator simulator;
     std::vector<std::string> journal;
     testing::LoopbackControl loopback;
@@ -186,11 +190,84 @@ TEST_F(KnownOutcomeTest, lateOutcomesOfOtherCallsAreToldByName) {
     EXPECT_EQ(rows().size(), 3u);
 }
 
+// Across a network the station's hang-up may never reach the control. A request held up on its way
+// runs only while the station still waits for it; held up longer, it is not run, and the station
+// is told so once it reaches the control again.
+TEST_F(KnownOutcomeTest, requestHeldUpOnItsWayLongerThanTheBoundNeverRunsThoughNoHangUpArrives) {
+    loopback.hideHangUps();
+    loopback.stop();
+    EXPECT_EQ(link.ConnectListManager(lineOf("TOP")), LineOutcome::Unknown);
+    clock.advanceMs(ControlClient::kDefaultBound.count() + 1);
+    loopback.goOn();
+    EXPECT_TRUE(journal.empty()) << journal.front();
+
+    controlAnswersAgain();
+    EXPECT_EQ(view.statusText, "TOP.CNC did not reach the work list: scan it again.");
+    EXPECT_EQ(count("TOP"), 0);
+}
+
+// The station gives up, greets again while its request is still on its way, and asks: the answer
+// is final, as the greeting took the session over from the connection that carries the request.
+TEST_F(KnownOutcomeTest, requestStillOnItsWayWhenTheStationAsksAboutItNeverRunsAfterwards) {
+    loopback.hideHangUps();
+    loopback.stop();
+    EXPECT_EQ(link.ConnectListManager(lineOf("TOP")), LineOutcome::Unknown);
+    remote.learnOutcomes(); // its greeting waits too, behind the stop
+    loopback.goOn();        // the newer connection comes through first
+    controlAnswersAgain();
+
+    EXPECT_EQ(view.statusText, "TOP.CNC did not reach the work list: scan it again.");
+    EXPECT_TRUE(journal.empty()) << journal.front();
+}
+
+TEST_F(KnownOutcomeTest, requestHeldUpWithinTheBoundRunsOnce) {
+    loopback.holdUpNextFrame([this] { clock.advanceMs(ControlClient::kDefaultBound.count() * 3 / 4); });
+    EXPECT_EQ(link.ConnectListManager(lineOf("TOP")), LineOutcome::Added);
+    EXPECT_THAT(journal, ElementsAre("AddLine " + lineOf("TOP")));
+}
+
+// Only a station that stalled as long as its request (its process stopped, say) still waits for a
+// request the control refused as too late: it is sent once more, and runs once.
+TEST_F(KnownOutcomeTest, requestThatCameTooLateWhileTheStationStillWaitedIsSentAgainAndRunsOnce) {
+    const auto stall = [this] { clock.advanceMs(ControlClient::kDefaultBound.count() + 500); };
+    loopback.holdUpNextFrame(stall);
+    EXPECT_EQ(link.ConnectListManager(lineOf("TOP")), LineOutcome::Added);
+    EXPECT_THAT(journal, ElementsAre("AddLine " + lineOf("TOP")));
+    EXPECT_EQ(loopback.sent(protocol::BodyKind::Ping), 1);
+
+    // Too late twice: the line did not go, and the operator is told to scan it again.
+    journal.clear();
+    loopback.holdUpNextFrame([&] {
+        stall();
+        loopback.holdUpNextFrame([&] { loopback.holdUpNextFrame(stall); }); // past the ping, the second try
+    });
+    EXPECT_EQ(link.ConnectListManager(lineOf("BASE")), LineOutcome::NotAdded);
+    EXPECT_THAT(view.statusText, HasSubstr("BASE.CNC was not queued"));
+    EXPECT_THAT(view.statusText, HasSubstr("received the call too late to run it"));
+    EXPECT_TRUE(journal.empty()) << journal.front();
+}
+
+// The control's clock is reckoned on from the last one it told; after a long pause it is asked for
+// first, so that the reckoning never strays.
+TEST_F(KnownOutcomeTest, callAfterALongPauseAsksForTheControlsClockFirstAndRuns) {
+    const int requests = loopback.sent(protocol::BodyKind::Request);
+    clock.advanceMs(protocol::kClockLifeMs / 2);
+    EXPECT_EQ(link.ConnectListManager(lineOf("SOON")), LineOutcome::Added);
+    EXPECT_EQ(loopback.sent(protocol::BodyKind::Ping), 0);
+    clock.advanceMs(8 * 3600 * 1000);
+    EXPECT_EQ(link.ConnectListManager(lineOf("LATER")), LineOutcome::Added);
+    EXPECT_EQ(loopback.sent(protocol::BodyKind::Ping), 1);
+    EXPECT_EQ(loopback.sent(protocol::BodyKind::Request), requests + 2);
+    EXPECT_EQ(count("LATER"), 1);
+}
+
 // The serving end alone: requests that wait in a connection run only while it is open and speaks
 // for its session.
 TEST(ControlService, requestsOfAConnectionThatHungUpOrWasTakenOverNeverRun) {
     Simulator simulator;
-    ControlService service(simulator);
+    testing::FakeClock clock;
+    ControlService service(simulator, {}, &clock);
+    const auto now = static_cast<protocol::ControlClock>(clock.steady);
     const auto frames = [](std::initializer_list<std::string> list) {
         std::string joined;
         for (const auto& frame : list) {
@@ -203,12 +280,13 @@ TEST(ControlService, requestsOfAConnectionThatHungUpOrWasTakenOverNeverRun) {
     protocol::FrameReader reader;
     reader.append(welcome);
     const protocol::Welcome greeted = protocol::decodeWelcome(*reader.next());
-    first->receive(frames({protocol::encodeRequest({1, 0, Operation::CreateObject, {std::string(kExeListProgId)}})}),
-                   [] { return true; });
+    first->receive(
+        frames({protocol::encodeRequest({1, 0, Operation::CreateObject, {std::string(kExeListProgId)}, now})}),
+        [] { return true; });
 
     std::string waiting;
     for (std::uint32_t call = 2; call < 12; ++call) {
-        waiting += protocol::encodeRequest({call, 1, Operation::AddLine, {std::string("#161=LATE;")}});
+        waiting += protocol::encodeRequest({call, 1, Operation::AddLine, {std::string("#161=LATE;")}, now});
     }
     // Hung up with ten requests waiting: not one runs.
     EXPECT_EQ(first->receive(waiting, [] { return false; }), "");

@@ -7,6 +7,8 @@ import threading
 import time
 
 GARBAGE = b"\0\0\0\3xyz"
+PROTOCOL_VERSION = 3
+BOUND_MS = 2000
 
 
 def frames(connection):
@@ -122,18 +124,22 @@ def read_work_list(path, timeout=10):
         connection.settimeout(timeout)
         connection.connect(path)
         incoming = frames(connection)
-        connection.sendall(_frame(b"H" + struct.pack(">I", 2) + bytes(16) + struct.pack(">I", 0)))
-        next(incoming)  # the welcome
+        connection.sendall(_frame(b"H" + struct.pack(">II", PROTOCOL_VERSION, BOUND_MS) + bytes(16) +
+                                  struct.pack(">I", 0)))
+        welcome = next(incoming)[4:]
+        clock = struct.unpack(">Q", welcome[18:26])[0]
         calls = iter(range(1, 1 << 31))
 
         def call(handle, operation, arguments=b"", count=0):
+            nonlocal clock
             number = next(calls)
-            connection.sendall(_frame(b"Q" + struct.pack(">IIBB", number, handle, operation, count) + arguments))
+            connection.sendall(_frame(b"Q" + struct.pack(">IQIBB", number, clock, handle, operation, count) +
+                                      arguments))
             reply = next(incoming)[4:]
-            kind, answered, error = reply[:1], *struct.unpack(">Ii", reply[1:9])
+            kind, answered, clock, error = reply[:1], *struct.unpack(">IQi", reply[1:17])
             if kind != b"R" or answered != number or error != 0:
                 raise RuntimeError(f"control refused operation {operation}: {reply!r}")
-            return reply[9:]
+            return reply[17:]
 
         handle = struct.unpack(">I", call(0, 2, b"S" + _string("Koridan.ExeList"), 1)[1:5])[0]
         rows = struct.unpack(">i", call(handle, 24)[1:5])[0]

@@ -1,7 +1,9 @@
 // The control protocol without a socket: a transport whose connections lead to a service over a
 // control in this process, every frame coded and decoded as it would cross between two processes.
 // The far end can stop and go on (what waits is then served, as a stopped process does after
-// SIGCONT), answer late (the call runs, its answer is held back), or be restarted.
+// SIGCONT), answer late (the call runs, its answer is held back), or be restarted. As across a
+// network, the station's hang-up may never reach the control, and a request may be held up on its
+// way while time passes.
 #pragma once
 
 #include "cnc/control_client.h"
@@ -10,6 +12,8 @@
 #include "platform/error.h"
 
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,16 +22,20 @@ namespace quorlan::testing {
 
 class LoopbackControl {
 public:
-    explicit LoopbackControl(cnc::ControlFactory& control) { restart(&control); }
+    // The control's clock is the system's unless a test gives its own.
+    explicit LoopbackControl(cnc::ControlFactory& control, platform::Clock* clock = nullptr) : m_clock(clock) {
+        restart(&control);
+    }
 
     // Another control takes the place of the one that ran (nullptr: none runs); every connection ends.
     void restart(cnc::ControlFactory* control) {
         for (const auto& link : m_links) {
             link->ended = true;
+            link->served.reset(); // it belongs to the service that ends here
         }
         m_links.clear();
         m_stopped = false;
-        m_service = control == nullptr ? nullptr : std::make_unique<cnc::ControlService>(*control);
+        m_service = control == nullptr ? nullptr : std::make_unique<cnc::ControlService>(*control, nullptr, m_clock);
     }
     // While stopped, what is sent waits unread; goOn() serves it, connection by connection, newest
     // first, as the order in which a process that wakes up reads its sockets is anyone's.
@@ -40,6 +48,16 @@ public:
     }
     // The next request runs, and its answer and every later one of that connection never come.
     void loseNextAnswer() { m_loseAnswer = true; }
+    // The station's hang-ups do not reach the control, as the end of a connection across a network
+    // may not.
+    void hideHangUps() { m_hangUpsHidden = true; }
+    // The next frame sent is held up on its way while meanwhile() runs (which moves the clocks).
+    void holdUpNextFrame(std::function<void()> meanwhile) { m_holdUp = std::move(meanwhile); }
+    // How many frames of the kind the station has sent.
+    int sent(cnc::protocol::BodyKind kind) const {
+        const auto found = m_sent.find(kind);
+        return found == m_sent.end() ? 0 : found->second;
+    }
 
     const cnc::ControlService* service() const { return m_service.get(); }
 
@@ -65,6 +83,12 @@ private:
         return link;
     }
     void deliver(Link& link, const std::string& frame) {
+        if (const auto kind = cnc::protocol::kindOf(std::string_view(frame).substr(4))) {
+            ++m_sent[*kind];
+        }
+        if (m_holdUp) {
+            std::exchange(m_holdUp, {})();
+        }
         link.waiting += frame;
         if (!m_stopped) {
             serve(link);
@@ -77,7 +101,8 @@ private:
         const bool loseAnswer = std::exchange(m_loseAnswer, false);
         std::string replies;
         try {
-            replies = link.served->receive(std::exchange(link.waiting, {}), [&link] { return !link.closedByStation; });
+            replies = link.served->receive(std::exchange(link.waiting, {}),
+                                           [this, &link] { return m_hangUpsHidden || !link.closedByStation; });
         } catch (const cnc::protocol::ProtocolError&) {
             link.ended = true;
             return;
@@ -92,10 +117,14 @@ private:
         }
     }
 
+    platform::Clock* m_clock;
     std::unique_ptr<cnc::ControlService> m_service;
     std::vector<std::shared_ptr<Link>> m_links;
     bool m_stopped = false;
     bool m_loseAnswer = false;
+    bool m_hangUpsHidden = false;
+    std::function<void()> m_holdUp;
+    std::map<cnc::protocol::BodyKind, int> m_sent;
 };
 
 class LoopbackTransport final : public cnc::ControlTransport {

@@ -1,10 +1,11 @@
 // Bytes from the other end of the control's socket, either way: cut into frames, decoded as
-// greetings, requests and replies (what decodes must code back to the same), and served by the
+// greetings, requests, replies, pings and pongs (what decodes must code back to the same), and served by the
 // control's service over the simulator, which must refuse or answer but never fail otherwise.
 #include "cnc/control_protocol.h"
 #include "cnc/control_session.h"
 #include "cnc/simulator.h"
 #include "fuzz_station.h"
+#include "platform/clock.h"
 
 #include <cstdint>
 #include <string_view>
@@ -28,14 +29,19 @@ void checkCodesBack(const std::string& bytes, Decode decode, Encode encode, cons
     }
 }
 
-// Answers must be whole frames of greetings and replies.
+// Answers must be whole frames of greetings, replies and pongs.
 void checkAnswers(const std::string& answers) {
     protocol::FrameReader frames;
     frames.append(answers);
     while (const auto frame = frames.next()) {
-        if (!frame->empty() && frame->front() == 'W') {
+        switch (protocol::kindOf(*frame).value_or(protocol::BodyKind::Reply)) {
+        case protocol::BodyKind::Welcome:
             protocol::decodeWelcome(*frame);
-        } else {
+            break;
+        case protocol::BodyKind::Pong:
+            protocol::decodePong(*frame);
+            break;
+        default:
             protocol::decodeReply(*frame);
         }
     }
@@ -44,11 +50,20 @@ void checkAnswers(const std::string& answers) {
     }
 }
 
+// The control's clock stands still at a time the seeds' requests name, so that they run; a request
+// that names an earlier one comes too late.
+class StillClock final : public quorlan::platform::Clock {
+public:
+    std::int64_t wallMs() override { return 0; }
+    std::int64_t steadyMs() override { return 1000000; }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Simulator simulator;
-    ControlService service(simulator);
+    StillClock clock;
+    ControlService service(simulator, {}, &clock);
     auto connection = service.connect();
     protocol::FrameReader frames;
     std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -67,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 checkCodesBack(*frame, protocol::decodeReply, protocol::encodeReply, "reply");
                 checkCodesBack(*frame, protocol::decodeHello, protocol::encodeHello, "greeting");
                 checkCodesBack(*frame, protocol::decodeWelcome, protocol::encodeWelcome, "welcome");
+                checkCodesBack(*frame, protocol::decodePong, protocol::encodePong, "pong");
             }
             checkAnswers(connection->receive(bytes, [] { return true; }));
         }
