@@ -81,6 +81,12 @@ LocalControlServer::LocalControlServer(ControlFactory& control, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, &LocalControlServer::accept);
 }
 
+LocalControlServer::~LocalControlServer() {
+    // Each connection holds its part of the service; QObject would delete them only after the
+    // service, a member, is gone.
+    qDeleteAll(findChildren<Connection*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
 QString LocalControlServer::listen(const QString& name) {
     const QString path = QFile::decodeName(platform::localSocketPath(QFile::encodeName(name).toStdString()).c_str());
     const QString folder = QFileInfo(path).absolutePath();

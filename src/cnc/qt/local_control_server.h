@@ -16,6 +16,7 @@ class LocalControlServer final : public QObject {
     Q_OBJECT
 public:
     explicit LocalControlServer(ControlFactory& control, QObject* parent = nullptr);
+    ~LocalControlServer() override;
 
     // Starts serving under name: a name (a socket in the runtime folder) or a socket's path, in a
     // folder that only this user can enter. A socket of this user left behind by a server that
