@@ -116,7 +116,16 @@ LinkServer::Received LinkServer::receive(ConnectionId id, std::string_view bytes
 }
 
 void LinkServer::closed(ConnectionId id) {
-    m_connections.erase(id);
+    const auto found = m_connections.find(id);
+    if (found == m_connections.end()) {
+        return;
+    }
+    if (found->second.served == nullptr && found->second.link.heard()) {
+        // The station checks the control's proof first and hangs up when it is wrong.
+        end(found, "it hung up during the handshake: a station whose key differs from this one does so");
+    } else {
+        m_connections.erase(found);
+    }
 }
 
 std::vector<LinkServer::ConnectionId> LinkServer::expire() {

@@ -57,7 +57,8 @@ public:
     Accepted accept(std::string peer);
     // Its bytes as they arrive. peerStillThere() is asked just before each request runs.
     Received receive(ConnectionId id, std::string_view bytes, const std::function<bool()>& peerStillThere);
-    // The connection ended (the peer hung up, or it was closed for a reason of the adapter's).
+    // The connection ended (the peer hung up, or it was closed for a reason of the adapter's). One
+    // that hung up in the middle of the handshake is noted.
     void closed(ConnectionId id);
     // The connections whose time to prove the key is up, closed here and noted.
     std::vector<ConnectionId> expire();

@@ -1,9 +1,13 @@
+#include "cnc/authenticated_transport.h"
 #include "cnc/control_link.h"
 #include "cnc/control_link_server.h"
+#include "cnc/remote_control.h"
 #include "cnc/simulator.h"
 #include "fakes/fake_clock.h"
+#include "platform/error.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -343,6 +347,94 @@ TEST_F(LinkTest, oneConnectionMoreThanTheControlServesClosesTheQuietestOne) {
     EXPECT_EQ(server.provenCount(), protocol::kMaxClients);
     addLine(extra, "#161=EXTRA;");
     EXPECT_THAT(added(), ElementsAre("AddLine #161=FIRST;", "AddLine #161=EXTRA;"));
+}
+
+// The station's end over a connection to the serving end, in this process: what one sends, the
+// other receives at once.
+class Pipe final : public ControlTransport {
+public:
+    explicit Pipe(LinkServer& server) : m_server(server) {}
+    std::string where() const override { return "the CNC control at tcp:bridge:4711"; }
+    void open() override {
+        m_id = m_server.accept("station").id;
+        m_open = true;
+        ++opened;
+    }
+    void close() noexcept override {
+        if (m_open) {
+            m_server.closed(m_id);
+        }
+        m_open = false;
+        m_arrived.clear();
+    }
+    bool isOpen() const override { return m_open; }
+    bool send(const std::string& frame) override {
+        const LinkServer::Received received = m_server.receive(m_id, frame, kThere);
+        if (received.close) {
+            m_open = false;
+        }
+        for (const std::string& reply : framesOf(received.send)) {
+            m_arrived.push_back(bodyOf(reply));
+        }
+        return true;
+    }
+    Arrival receive(std::chrono::milliseconds) override {
+        if (m_arrived.empty()) {
+            return m_open ? Arrival{} : Arrival{Arrival::Kind::Closed, {}, "closed the connection"};
+        }
+        Arrival arrival{Arrival::Kind::Frame, m_arrived.front(), {}};
+        m_arrived.pop_front();
+        return arrival;
+    }
+
+    int opened = 0;
+
+private:
+    LinkServer& m_server;
+    LinkServer::ConnectionId m_id = 0;
+    bool m_open = false;
+    std::deque<std::string> m_arrived;
+};
+
+TEST_F(LinkTest, stationReachesTheControlThroughTheLinkAndSaysPlainlyWhyNot) {
+    const struct {
+        const char* what;
+        std::string key;
+        std::string keyProblem;
+        const char* told; // empty: the line reaches the list
+    } cases[] = {
+        {"the same key", kKey, {}, ""},
+        {"another key", kOtherKey, {}, "is refused: it holds another key than this station"},
+        {"no key file", {}, "the key file /etc/k cannot be read", "cannot be reached: the key file /etc/k"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        journal.clear();
+        auto pipe = std::make_unique<Pipe>(server);
+        Pipe& wire = *pipe;
+        RemoteControl control(std::make_shared<ControlClient>(
+            std::make_unique<AuthenticatedTransport>(std::move(pipe), c.key, c.keyProblem),
+            ControlClient::kDefaultBound, &clock));
+        if (*c.told == '\0') {
+            control.createObject(kExeListProgId)->AddLine("#161=LINK;");
+            EXPECT_THAT(added(), ElementsAre("AddLine #161=LINK;"));
+            continue;
+        }
+        try {
+            control.createObject(kExeListProgId);
+            ADD_FAILURE() << "reached";
+        } catch (const platform::StationError& error) {
+            EXPECT_EQ(error.number(), platform::errc::kCannotCreateObject);
+            EXPECT_THAT(error.description(), HasSubstr("the CNC control at tcp:bridge:4711"));
+            EXPECT_THAT(error.description(), HasSubstr(c.told));
+        }
+        EXPECT_THAT(journal, IsEmpty());
+        EXPECT_EQ(wire.opened, c.keyProblem.empty() ? 1 : 0);
+        if (c.keyProblem.empty()) { // the bridge's side says why the station went
+            ASSERT_FALSE(notes.empty());
+            EXPECT_THAT(notes.back(), HasSubstr("hung up during the handshake: a station whose key differs"));
+        }
+    }
 }
 
 } // namespace

@@ -52,6 +52,8 @@ class Station:
         self.environment = {}
         # With a socket path the station drives cnc-sim there (see Control), which writes the journal.
         self.cnc_server = cnc_server
+        # Or the options that name the control otherwise (--cnc tcp:HOST:PORT --cnc-key FILE).
+        self.cnc_args = None
         self.process = None
         self.stdout_lines = []
         self.stderr_lines = []
@@ -114,6 +116,7 @@ class Station:
         """Starts the station; wrapper is a command that runs it (a tracer, for instance)."""
         options = ["--unattended"] if unattended else []
         control = ["--cnc", "local:" + self.cnc_server] if self.cnc_server else ["--cnc-journal", self.journal]
+        control = self.cnc_args or control
         process = subprocess.Popen([*wrapper, EXE, *options, *control, *args], env=self.env(),
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.launched.append(process)
@@ -195,8 +198,9 @@ class Station:
             if process.poll() is None:
                 process.kill()
                 process.wait()
-            process.stdout.close()
-            process.stderr.close()
+            for stream in (process.stdout, process.stderr):
+                if stream is not None:
+                    stream.close()
         if self.scanner is not None:
             self.unplug()
         shutil.rmtree(self.root, ignore_errors=True)
@@ -212,16 +216,19 @@ class Control:
     """cnc-sim serving the control for a station, on a socket in the station's workspace and with
     the station's journal. Stopped with the station (give it to Station.launched's cleanup)."""
 
-    def __init__(self, station, socket=None):
+    def __init__(self, station, socket=None, key=None):
+        """socket: a local socket's path, or tcp:HOST:PORT with the key file key."""
         self.station = station
         self.socket = socket or os.path.join(station.root, "cnc.sock")
+        self.key = key
         self.process = None
         self.stdout_lines = []
         self.stderr_lines = []
 
     def start(self):
         self.process = subprocess.Popen(
-            [CNC_SIM, "--unattended", "--listen", self.socket, "--cnc-journal", self.station.journal],
+            [CNC_SIM, "--unattended", "--listen", self.socket, "--cnc-journal", self.station.journal,
+             *(["--key", self.key] if self.key else [])],
             env=self.station.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.station.launched.append(self.process)
         self.station._collect(self.process.stdout, self.stdout_lines)

@@ -1,7 +1,10 @@
 // cnc-sim: the CNC control simulator as a process of its own. It serves the station's simulated
-// control on a local socket (quorlan --cnc local:NAME) and shows the work list in its Work List
-// window; killing and restarting it is how a control that goes away is tried for real.
+// control on a local socket (quorlan --cnc local:NAME), or across a network as the bridge on the
+// control's PC does (quorlan --cnc tcp:HOST:PORT --cnc-key FILE), and shows the work list in its
+// Work List window; killing and restarting it is how a control that goes away is tried for real.
+#include "cnc/control_key.h"
 #include "cnc/qt/local_control_server.h"
+#include "cnc/qt/tcp_control_server.h"
 #include "cnc/qt/work_list_window.h"
 #include "cnc/simulator.h"
 #include "platform/command_line.h"
@@ -12,6 +15,9 @@
 #include <QApplication>
 #include <QFile>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <variant>
 
 namespace {
@@ -45,19 +51,43 @@ bool chooseOffscreenWhenHeadless(int argc, char* argv[]) {
 struct Options {
     QString listen;
     QString journal;
+    QString key;
 };
 
+// HOST and PORT of "tcp:HOST:PORT"; nothing for a local socket's name.
+std::optional<std::pair<QString, quint16>> tcpAddress(const QString& listen) {
+    static const QString kTcp = QStringLiteral("tcp:");
+    if (!listen.startsWith(kTcp)) {
+        return std::nullopt;
+    }
+    const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const uint port = listen.mid(colon + 1).toUInt(&ok);
+    if (colon <= kTcp.size() || !ok || port > 65535) {
+        return std::make_pair(QString(), quint16{0});
+    }
+    return std::make_pair(listen.mid(kTcp.size(), colon - kTcp.size()), static_cast<quint16>(port));
+}
+
 constexpr platform::CommandLineOption kOptions[] = {
-    {"listen", "NAME", "serve on the local socket NAME (a name, or an absolute path)"},
+    {"listen", "NAME",
+     "serve on the local socket NAME (a name, or an absolute path), or on TCP with tcp:HOST:PORT (HOST: an "
+     "address of this computer, 0.0.0.0 for all; PORT 0: any free one)"},
+    {"key", "FILE",
+     "with tcp:HOST:PORT: the key file that the station's --cnc-key names (quorlan --new-control-key FILE makes "
+     "one)"},
     {"cnc-journal", "FILE",
      "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)"},
     {"unattended", nullptr, "run without a window (also chosen when there is no display)"},
 };
 
 QString helpText() {
-    return QStringLiteral("usage: cnc-sim --listen NAME [--cnc-journal FILE] [--unattended]\n"
+    return QStringLiteral("usage: cnc-sim --listen NAME|tcp:HOST:PORT [--key FILE] [--cnc-journal FILE] "
+                          "[--unattended]\n"
                           "Serves the simulated CNC control on a local socket, for a station started with\n"
-                          "quorlan --cnc local:NAME, and shows its work list in the Work List window.\n\n"
+                          "quorlan --cnc local:NAME, or on TCP as the bridge on the control's PC does, for a\n"
+                          "station started with quorlan --cnc tcp:HOST:PORT --cnc-key FILE, and shows its\n"
+                          "work list in the Work List window.\n\n"
                           "Options:\n") +
            QString::fromStdString(platform::optionsHelp(kOptions, 20));
 }
@@ -93,12 +123,22 @@ std::variant<Options, int> readOptions(const QStringList& arguments) {
         }
         if (item.option->name == std::string_view("listen")) {
             options.listen = value;
+        } else if (item.option->name == std::string_view("key")) {
+            options.key = value;
         } else if (item.option->name == std::string_view("cnc-journal")) {
             options.journal = value;
         }
     }
     if (options.listen.isEmpty()) {
         return usageError(QStringLiteral("no --listen NAME given"));
+    }
+    const auto tcp = tcpAddress(options.listen);
+    if (tcp && tcp->first.isEmpty()) {
+        return usageError(QStringLiteral("--listen tcp: takes tcp:HOST:PORT, not \"%1\"").arg(options.listen));
+    }
+    if (tcp.has_value() == options.key.isEmpty()) {
+        return usageError(tcp ? QStringLiteral("serving on TCP needs --key FILE, the key file that the station uses")
+                              : QStringLiteral("--key goes with --listen tcp:HOST:PORT"));
     }
     if (options.journal.isEmpty()) {
         options.journal = qEnvironmentVariable("QUORLAN_CNC_JOURNAL");
@@ -137,15 +177,38 @@ int main(int argc, char* argv[]) {
         }
     }
     cnc::WorkListWindow workList(simulator);
-    cnc::LocalControlServer server(simulator);
-    QObject::connect(&server, &cnc::LocalControlServer::problem,
-                     [](const QString& text) { print(stderr, QStringLiteral("cnc-sim: ") + text); });
-    if (const QString why = server.listen(options.listen); !why.isEmpty()) {
-        print(stderr, QStringLiteral("cnc-sim: cannot serve on %1: %2").arg(options.listen, why));
-        return kExitCannotServe;
+    const auto say = [](const QString& text) { print(stderr, QStringLiteral("cnc-sim: ") + text); };
+    std::unique_ptr<QObject> server;
+    if (const auto tcp = tcpAddress(options.listen)) {
+        std::string keyBytes;
+        try {
+            keyBytes = cnc::readControlKey(QFile::encodeName(options.key).toStdString());
+        } catch (const platform::StationError& error) {
+            say(QString::fromStdString(error.description()));
+            return kExitCannotServe;
+        }
+        auto tcpServer = std::make_unique<cnc::TcpControlServer>(simulator, std::move(keyBytes));
+        QObject::connect(tcpServer.get(), &cnc::TcpControlServer::note, say);
+        if (const QString why = tcpServer->listen(tcp->first, tcp->second); !why.isEmpty()) {
+            say(QStringLiteral("cannot serve on %1: %2").arg(options.listen, why));
+            return kExitCannotServe;
+        }
+        print(stdout, QStringLiteral("cnc-sim: serving the CNC control on tcp:%1:%2; start the station with --cnc "
+                                     "tcp:HOST:%2 --cnc-key FILE, with the same key")
+                          .arg(tcp->first)
+                          .arg(tcpServer->port()));
+        server = std::move(tcpServer);
+    } else {
+        auto localServer = std::make_unique<cnc::LocalControlServer>(simulator);
+        QObject::connect(localServer.get(), &cnc::LocalControlServer::problem, say);
+        if (const QString why = localServer->listen(options.listen); !why.isEmpty()) {
+            say(QStringLiteral("cannot serve on %1: %2").arg(options.listen, why));
+            return kExitCannotServe;
+        }
+        print(stdout, QStringLiteral("cnc-sim: serving the CNC control on %1; start the station with --cnc local:%2")
+                          .arg(localServer->socketPath(), options.listen));
+        server = std::move(localServer);
     }
-    print(stdout, QStringLiteral("cnc-sim: serving the CNC control on %1; start the station with --cnc local:%2")
-                      .arg(server.socketPath(), options.listen));
     // As the control itself does, its list is on screen from the start, not only once a station
     // has made it visible.
     if (!withoutWindow) {

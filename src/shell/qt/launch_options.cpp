@@ -25,12 +25,29 @@ void readListTimeout(LaunchOptions& options, const QString& text) {
 
 void readCncServer(LaunchOptions& options, const QString& text) {
     static const QString kLocal = QStringLiteral("local:");
-    if (!text.startsWith(kLocal) || text.size() == kLocal.size()) {
-        options.usageError =
-            QStringLiteral("--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"%1\"").arg(text);
+    static const QString kTcp = QStringLiteral("tcp:");
+    options.cncServer.clear();
+    options.cncHost.clear();
+    if (text.startsWith(kLocal) && text.size() > kLocal.size()) {
+        options.cncServer = text.mid(kLocal.size());
         return;
     }
-    options.cncServer = text.mid(kLocal.size());
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (text.startsWith(kTcp) && colon > kTcp.size() && ok && port > 0 && port <= 65535) {
+        options.cncHost = text.mid(kTcp.size(), colon - kTcp.size());
+        // An IPv6 address is written in brackets, to tell its colons from the port's.
+        if (options.cncHost.startsWith(QLatin1Char('[')) && options.cncHost.endsWith(QLatin1Char(']'))) {
+            options.cncHost = options.cncHost.mid(1, options.cncHost.size() - 2);
+        }
+        options.cncPort = static_cast<quint16>(port);
+        return;
+    }
+    options.usageError = QStringLiteral("--cnc takes local:NAME, the NAME that cnc-sim --listen was given, or "
+                                        "tcp:HOST:PORT, where the bridge to the control serves (port 1 to 65535), "
+                                        "not \"%1\"")
+                             .arg(text);
 }
 
 // A bare date "until" includes its day; "since" begins with it.
@@ -91,8 +108,13 @@ constexpr OptionRow kOptions[] = {
      [](LaunchOptions& options, const QString&) { options.unattended = true; }},
     {{"cnc", "local:NAME",
       "reach the control through cnc-sim, which serves it on the local socket NAME (cnc-sim --listen NAME), "
-      "instead of the built-in simulator; --cnc-journal and --show-work-list are then cnc-sim's to take"},
+      "instead of the built-in simulator; --cnc-journal and --show-work-list are then cnc-sim's to take. "
+      "--cnc tcp:HOST:PORT reaches the bridge on the control's PC (or cnc-sim --listen tcp:HOST:PORT), "
+      "with the key of --cnc-key"},
      readCncServer},
+    {{"cnc-key", "FILE",
+      "with --cnc tcp:HOST:PORT: the key file shared with the bridge (quorlan --new-control-key FILE makes one)"},
+     [](LaunchOptions& options, const QString& value) { options.cncKeyFile = value; }},
     {{"cnc-journal", "FILE",
       "append one line per call that reaches the control to FILE (default: $QUORLAN_CNC_JOURNAL)"},
      [](LaunchOptions& options, const QString& value) {
@@ -161,6 +183,27 @@ void applyOptions(const platform::CommandLine& commandLine, const std::vector<pl
 }
 
 } // namespace
+
+QString takeControlSettings(LaunchOptions& options, const QString& address, const QString& keyFile) {
+    if (options.cncKeyFile.isEmpty()) {
+        options.cncKeyFile = keyFile;
+    }
+    if (address.isEmpty() || !options.cncServer.isEmpty() || !options.cncHost.isEmpty()) {
+        return {};
+    }
+    LaunchOptions read;
+    readCncServer(read, address);
+    if (!read.usageError.isEmpty()) {
+        // The operator's words are the settings file's, not the command line's.
+        return QStringLiteral("ControlAddress in QZT.INI is \"%1\"; it takes local:NAME or tcp:HOST:PORT, as --cnc "
+                              "does. Nothing is sent to any control until it is mended.")
+            .arg(address);
+    }
+    options.cncServer = read.cncServer;
+    options.cncHost = read.cncHost;
+    options.cncPort = read.cncPort;
+    return {};
+}
 
 LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& journalFromEnvironment) {
     LaunchOptions options;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,9 @@ struct LaunchOptions {
     bool testConsole = false;  // --test-console: the automation test console beside the station
     QString cncJournal;        // --cnc-journal FILE, else $QUORLAN_CNC_JOURNAL
     QString cncServer;         // --cnc local:NAME: cnc-sim's socket; empty for the built-in simulator
+    QString cncHost;           // --cnc tcp:HOST:PORT: the bridge on the control's PC; empty for none
+    quint16 cncPort = 0;
+    QString cncKeyFile;                           // --cnc-key FILE: the key that the station shares with the bridge
     std::chrono::milliseconds listTimeout{30000}; // --list-timeout SECONDS
     QString newControlKeyFile;                    // --new-control-key FILE
     QString commandLine;                          // the remaining arguments joined by blanks
@@ -35,6 +39,10 @@ struct LaunchOptions {
 
 // arguments without the program name; journalFromEnvironment is $QUORLAN_CNC_JOURNAL.
 LaunchOptions parseLaunchOptions(const QStringList& arguments, const QString& journalFromEnvironment);
+
+// The settings file's ControlAddress and ControlKeyFile, for what the command line left unsaid
+// (--cnc, --cnc-key). Returns what is wrong with the address, empty when nothing is.
+QString takeControlSettings(LaunchOptions& options, const QString& address, const QString& keyFile);
 
 // "usage: quorlan [OPTION]... [WORD]..."
 QString launchUsage();

@@ -2,7 +2,10 @@
 // its window, put together for one run.
 #include "cnc/control_key.h"
 #include "cnc/qt/test_console.h"
+#include "config/configuration.h"
+#include "config/station_settings.h"
 #include "platform/error.h"
+#include "platform/ini_file.h"
 #include "platform/path_mapper.h"
 #include "platform/qt/cp1252.h"
 #include "platform/qt/single_instance.h"
@@ -122,6 +125,23 @@ void tellWhereSettingsWereSought(const shell::HostFolders& folders) {
                   QDir(windows).filePath(QStringLiteral("QZT.INI"))));
 }
 
+// Where the control is and the key for it, from the settings file as far as the command line does
+// not say; the rest of the settings is read as the station starts.
+QString takeControlSettings(shell::LaunchOptions& launch, const shell::HostFolders& folders,
+                            const platform::PathMapper& paths) {
+    const auto ini = config::settingsFileLocation(paths, folders.programFolder, folders.windowsDirectory);
+    if (!ini) {
+        return {};
+    }
+    platform::IniFileSection section(paths.toLocal(*ini), config::kSection);
+    const auto read = [&section](const char* key) { return platform::fromCp1252(section.getString(key, "", 1024)); };
+    const QString keyFile = read("ControlKeyFile");
+    return shell::takeControlSettings(
+        launch, read("ControlAddress"),
+        keyFile.isEmpty() ? keyFile
+                          : QFile::decodeName(paths.toLocal(QFile::encodeName(keyFile).toStdString()).c_str()));
+}
+
 // The previous-instance test; false when another station runs.
 bool firstInstance(platform::SingleInstance& instance, shell::MainWindow& window) {
     switch (instance.acquire()) {
@@ -191,11 +211,17 @@ int main(int argc, char* argv[]) {
     }
 
     const platform::PathMapper paths;
-    shell::StationControl control(launch, paths, window);
     const shell::HostFolders folders = hostFolders();
+    if (const QString problem = takeControlSettings(launch, folders, paths); !problem.isEmpty()) {
+        window.message(platform::toCp1252(problem), platform::MessageIcon::Critical);
+        return 2;
+    }
+    shell::StationControl control(launch, paths, window);
     platform::XdotoolDesktop desktop;
     const std::string controlAddress =
-        launch.cncServer.isEmpty() ? std::string("built-in") : "local:" + launch.cncServer.toStdString();
+        !launch.cncHost.isEmpty()
+            ? "tcp:" + launch.cncHost.toStdString() + ":" + std::to_string(launch.cncPort)
+            : (launch.cncServer.isEmpty() ? std::string("built-in") : "local:" + launch.cncServer.toStdString());
     shell::StationAssembly assembly(window, control.factory(), paths, desktop, folders,
                                     {platform::toCp1252(launch.commandLine), launch.listTimeout, controlAddress});
     shell::Station& station = assembly.station();

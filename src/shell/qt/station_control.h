@@ -1,5 +1,6 @@
 // The control the station drives: the built-in simulator with its Work List window, or the
-// simulator that cnc-sim serves on a local socket (--cnc local:NAME).
+// simulator that cnc-sim serves on a local socket (--cnc local:NAME), or the control behind the
+// bridge on its PC, or cnc-sim, across a network (--cnc tcp:HOST:PORT --cnc-key FILE).
 #pragma once
 
 #include "cnc/control.h"

@@ -29,6 +29,7 @@ private slots:
     void actionsEndBeforeTheStation_data();
     void actionsEndBeforeTheStation();
     void controlOnALocalSocketIsNamedByWhatFollowsLocal();
+    void controlFromTheSettingsFileUnlessTheCommandLineNamesIt();
     void historyExportTakesItsFileAndTimes();
     void helpNamesEveryOptionAndWord();
 };
@@ -93,9 +94,15 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
     QTest::newRow("new control key followed by an option")
         << list({"--new-control-key", "--unattended"}) << LaunchAction::UsageError
         << "--new-control-key needs the FILE to write the new key into, as in --new-control-key control.key";
-    QTest::newRow("control not on a local socket")
-        << list({"--cnc", "tcp:host"}) << LaunchAction::UsageError
-        << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"tcp:host\"";
+    const auto wrongControl = [](const char* text) {
+        return QStringLiteral("--cnc takes local:NAME, the NAME that cnc-sim --listen was given, or tcp:HOST:PORT, "
+                              "where the bridge to the control serves (port 1 to 65535), not \"%1\"")
+            .arg(QLatin1String(text));
+    };
+    for (const char* control :
+         {"tcp:host", "tcp::4711", "tcp:host:0", "tcp:host:65536", "tcp:host:x", "udp:h:1", "local:"}) {
+        QTest::newRow(control) << list({"--cnc", control}) << LaunchAction::UsageError << wrongControl(control);
+    }
     QTest::newRow("history export without a file")
         << list({"--history-export"}) << LaunchAction::UsageError << "--history-export needs the CSV file to write";
     QTest::newRow("history export into two files")
@@ -107,9 +114,6 @@ void LaunchOptionsTest::actionsEndBeforeTheStation_data() {
     QTest::newRow("a time without the export") << list({"--until=2024-05-02", "NOAPP"}) << LaunchAction::UsageError
                                                << "--since and --until go with --history-export";
     QTest::newRow("help beside the export") << list({"--history-export", "--help"}) << LaunchAction::Help << "";
-    QTest::newRow("local socket without a name")
-        << list({"--cnc=local:"}) << LaunchAction::UsageError
-        << "--cnc takes local:NAME, the NAME that cnc-sim --listen was given, not \"local:\"";
 }
 
 void LaunchOptionsTest::actionsEndBeforeTheStation() {
@@ -125,6 +129,40 @@ void LaunchOptionsTest::controlOnALocalSocketIsNamedByWhatFollowsLocal() {
     QCOMPARE(parseLaunchOptions(list({"--cnc", "local:/run/cnc.sock", "NOAPP"}), {}).cncServer,
              QStringLiteral("/run/cnc.sock"));
     QCOMPARE(parseLaunchOptions(list({"NOAPP"}), {}).cncServer, QString());
+    const LaunchOptions network =
+        parseLaunchOptions(list({"--cnc", "tcp:[fe80::1]:4711", "--cnc-key", "/etc/quorlan/control.key"}), {});
+    QCOMPARE(network.cncHost, QStringLiteral("fe80::1"));
+    QCOMPARE(network.cncPort, quint16{4711});
+    QCOMPARE(network.cncKeyFile, QStringLiteral("/etc/quorlan/control.key"));
+    QCOMPARE(network.cncServer, QString());
+}
+
+// The settings file names the control and its key where the command line does not.
+void LaunchOptionsTest::controlFromTheSettingsFileUnlessTheCommandLineNamesIt() {
+    const struct {
+        const char* what;
+        QStringList arguments;
+        const char* address; // ControlAddress
+        const char* keyFile; // ControlKeyFile
+        const char* host;
+        const char* server;
+        const char* key;
+        bool problem;
+    } cases[] = {
+        {"settings alone", {}, "tcp:cnc-pc:4711", "/k", "cnc-pc", "", "/k", false},
+        {"command line first", list({"--cnc", "tcp:a:1", "--cnc-key", "/a"}), "tcp:b:2", "/b", "a", "", "/a", false},
+        {"a local control on the command line", list({"--cnc", "local:sim"}), "tcp:b:2", "/b", "", "sim", "/b", false},
+        {"no address anywhere", {}, "", "/b", "", "", "/b", false},
+        {"a wrong address", {}, "cnc-pc:4711", "", "", "", "", true},
+    };
+    for (const auto& c : cases) {
+        LaunchOptions options = parseLaunchOptions(c.arguments, {});
+        const QString problem = takeControlSettings(options, QLatin1String(c.address), QLatin1String(c.keyFile));
+        QVERIFY2(problem.isEmpty() != c.problem, c.what);
+        QCOMPARE(options.cncHost, QLatin1String(c.host));
+        QCOMPARE(options.cncServer, QLatin1String(c.server));
+        QCOMPARE(options.cncKeyFile, QLatin1String(c.key));
+    }
 }
 
 void LaunchOptionsTest::historyExportTakesItsFileAndTimes() {
