@@ -102,7 +102,8 @@ add_subdirectory(src)
 # What Windows does its own way, beside the bridge that needs it.
 target_sources(quorlan_platform PRIVATE ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/bcrypt_crypto.cpp
                                         ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_open_file.cpp
-                                        ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_path_mapper.cpp)
+                                        ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_path_mapper.cpp
+                                        ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_private_file.cpp)
 target_link_libraries(quorlan_platform PRIVATE bcrypt)
 add_subdirectory(tools/quorlan-bridge)
 add_subdirectory(tools/cnc-standin)

@@ -1,0 +1,116 @@
+"""The station on Linux, across TCP on 127.0.0.1, to quorlan-bridge.exe under Wine, which calls the
+stand-in for the control's automation server (registered in the test run's prefix) by name through
+IDispatch; the stand-in writes the journal. The line arrives, in process and from a server process;
+another key is refused in plain words with nothing in the journal; idle connections and random
+bytes do not stop the station's own; the bridge killed and restarted is reported and reached again."""
+
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
+from station import Station  # noqa: E402
+from test_control_network import NetworkStation, new_key  # noqa: E402
+
+BRIDGE = os.environ.get("QUORLAN_BRIDGE", "build-windows/tools/quorlan-bridge/quorlan-bridge.exe")
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+class Bridge:
+    """quorlan-bridge.exe under Wine for a station: its key, and the station's journal for the
+    stand-in. Its output goes to files, as Wine's helpers may inherit it and outlive it."""
+
+    def __init__(self, station, key=None, port=0, extra=()):
+        self.station = station
+        name = f"bridge-{len(station.launched)}"
+        self.out, self.err = station.path(name + ".out"), station.path(name + ".err")
+        environment = dict(os.environ, WINEDEBUG="-all", QUORLAN_CNC_JOURNAL=windows_path(station.journal))
+        for variable in ("DISPLAY", "WAYLAND_DISPLAY"):
+            environment.pop(variable, None)
+        with open(self.out, "wb") as out, open(self.err, "wb") as err:
+            self.process = subprocess.Popen(
+                ["wine", BRIDGE, "--listen", f"tcp:127.0.0.1:{port}", "--key", windows_path(key or station.key),
+                 *extra], env=environment, stdout=out, stderr=err, stdin=subprocess.DEVNULL)
+        station.launched.append(self.process)
+        if not Station._wait_for(lambda: "serving" in self.output(), 30):
+            raise AssertionError(f"the bridge did not start: {self.output()} {self.errors()}")
+        self.port = int(re.search(r"tcp:127\.0\.0\.1:(\d+)", self.output()).group(1))
+
+    def output(self):
+        with open(self.out, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def errors(self):
+        with open(self.err, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def kill(self):
+        self.process.send_signal(signal.SIGKILL)
+        self.process.wait()
+
+
+def lines(station):
+    return [line.split(";")[0] for line in station.added()]
+
+
+class BridgeTest(unittest.TestCase):
+    def test_line_arrives_in_process_and_from_a_server_process_and_idle_connections_do_not_stop_it(self):
+        with NetworkStation() as s:
+            bridge = Bridge(s)
+            s.start_with(bridge.port)
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(3), 1, s.stderr_lines)
+            self.assertEqual(lines(s), ["AddLine #161=FLANGE.CNC"])
+
+            idle = [socket.create_connection(("127.0.0.1", bridge.port)) for _ in range(100)]
+            noisy = socket.create_connection(("127.0.0.1", bridge.port))
+            noisy.sendall(os.urandom(4096))
+            try:
+                s.scan("BASE")
+                self.assertEqual(s.acks(3), 1, s.stderr_lines)
+            finally:
+                for connection in idle + [noisy]:
+                    connection.close()
+            self.assertEqual(lines(s), ["AddLine #161=FLANGE.CNC", "AddLine #161=BASE.CNC"])
+            self.assertIn("waiting to prove the key", bridge.errors())
+
+            bridge.kill()
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(3), 0)
+            self.assertTrue(s.said("FLANGE.CNC was not queued", 5), s.stderr_lines)
+            told = next(line for line in s.stderr_lines + s.stdout_lines if "was not queued" in line)
+            self.assertIn(f"the CNC control at tcp:127.0.0.1:{bridge.port} could not be reached", told)
+
+            # Back, with the control's objects in a server process of their own.
+            Bridge(s, port=bridge.port, extra=["--server-process"])
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(5), 1, s.stderr_lines)
+            self.assertEqual(lines(s)[-1], "AddLine #161=FLANGE.CNC")
+            self.assertEqual(len(lines(s)), 3)
+
+    def test_with_another_key_the_station_says_so_and_nothing_arrives(self):
+        with NetworkStation(words=("NOAPP",)) as s:
+            bridge = Bridge(s, key=new_key(s, "other.key"))
+            s.start_with(bridge.port)
+            s.scan("FLANGE")
+            self.assertEqual(s.acks(3), 0)
+            self.assertTrue(s.said("is refused", 5), s.stderr_lines)
+            told = next(line for line in s.stderr_lines + s.stdout_lines if "is refused" in line)
+            self.assertIn("it holds another key than this station", told)
+            self.assertEqual(s.journal_lines(), [])
+            self.assertTrue(Station._wait_for(lambda: "a station whose key differs" in bridge.errors(), 5),
+                            bridge.errors())
+
+
+if __name__ == "__main__":
+    if not os.path.exists(os.environ.get("QUORLAN_EXE", "")):
+        sys.exit("the station for Linux is not built: ./test builds it (preset default) before the Windows programs")
+    unittest.main()
