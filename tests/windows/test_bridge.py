@@ -1,19 +1,24 @@
 """The station on Linux, across TCP on 127.0.0.1, to quorlan-bridge.exe under Wine, which calls the
 stand-in for the control's automation server (registered in the test run's prefix) by name through
 IDispatch; the stand-in writes the journal. The line arrives, in process and from a server process;
-another key is refused in plain words with nothing in the journal; idle connections and random
-bytes do not stop the station's own; the bridge killed and restarted is reported and reached again."""
+another key is refused in plain words with nothing in the journal; idle connections, random bytes,
+a recorded session played back, a flipped bit and an oversized length do not stop the station's own
+and nothing of them runs; the bridge killed and restarted is reported and reached again."""
 
+import hashlib
+import hmac
 import os
 import re
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
+from control_link import BOUND_MS, PROTOCOL_VERSION, _frame, _string, frames  # noqa: E402
 from station import Station  # noqa: E402
 from test_control_network import NetworkStation, new_key  # noqa: E402
 
@@ -55,6 +60,58 @@ class Bridge:
     def kill(self):
         self.process.send_signal(signal.SIGKILL)
         self.process.wait()
+
+
+def mac(key, *parts):
+    return hmac.new(key, b"".join(parts), hashlib.sha256).digest()
+
+
+class LinkClient:
+    """A station's end of the link written afresh from its description: the handshake, then the
+    protocol's frames in signed records. What it sent is kept, as a listener on the network has it."""
+
+    def __init__(self, port, key_file):
+        with open(key_file) as f:
+            key = bytes.fromhex(f.read().strip())
+        self.connection = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.incoming = frames(self.connection)
+        self.sent = b""
+        nonce = os.urandom(32)
+        self.send(_frame(b"QLNK" + struct.pack(">I", 1) + nonce))
+        answer = next(self.incoming)[4:]
+        theirs = answer[8:40]
+        assert answer[40:] == mac(key, b"quorlan control proof", nonce, theirs), "the bridge's proof is wrong"
+        self.send(_frame(mac(key, b"quorlan station proof", nonce, theirs)))
+        self.key = mac(key, b"quorlan link key", nonce, theirs)
+        self.records = 0
+        self.calls = 0
+
+    def send(self, data):
+        self.sent += data
+        self.connection.sendall(data)
+
+    def seal(self, payload):
+        record = _frame(payload + mac(self.key, b"S", struct.pack(">Q", self.records), payload))
+        self.records += 1
+        return record
+
+    def reply(self):
+        body = next(self.incoming)[4:]
+        return body[:-32]  # the protocol's frame; the bridge's records are not checked here
+
+    def add_line(self, line):
+        """Greets, makes the list and adds the line, as a station does."""
+        self.send(self.seal(_frame(b"H" + struct.pack(">II", PROTOCOL_VERSION, BOUND_MS) + bytes(16) +
+                                   struct.pack(">I", 0))))
+        clock = struct.unpack(">Q", self.reply()[4:][18:26])[0]
+        handle = struct.unpack(">I", self.call(clock, 0, 2, b"S" + _string("Koridan.ExeList"))[1:5])[0]
+        self.call(clock, handle, 28, b"S" + _string(line))
+
+    def call(self, clock, handle, operation, argument):
+        self.calls += 1
+        self.send(self.seal(_frame(b"Q" + struct.pack(">IQIBB", self.calls, clock, handle, operation, 1) +
+                                   argument)))
+        return self.reply()[4:][17:]
 
 
 def lines(station):
@@ -108,6 +165,55 @@ class BridgeTest(unittest.TestCase):
             self.assertEqual(s.journal_lines(), [])
             self.assertTrue(Station._wait_for(lambda: "a station whose key differs" in bridge.errors(), 5),
                             bridge.errors())
+
+
+    def test_replayed_altered_or_oversized_records_end_their_connection_and_nothing_of_them_runs(self):
+        with NetworkStation() as s:
+            bridge = Bridge(s)
+            s.start_with(bridge.port)
+            recorded = LinkClient(bridge.port, s.key)
+            recorded.add_line("#161=RECORDED.CNC;")
+            recorded.connection.close()
+            self.assertEqual(lines(s), ["AddLine #161=RECORDED.CNC"])
+
+            def replayed():
+                attacker = socket.create_connection(("127.0.0.1", bridge.port), timeout=10)
+                attacker.sendall(recorded.sent)
+                return attacker
+
+            def flipped():
+                attacker = LinkClient(bridge.port, s.key)
+                record = bytearray(attacker.seal(_frame(b"H" + struct.pack(">II", PROTOCOL_VERSION, BOUND_MS) +
+                                                        bytes(16) + struct.pack(">I", 0))))
+                record[9] ^= 0x01
+                attacker.send(bytes(record))
+                return attacker.connection
+
+            def oversized():
+                attacker = LinkClient(bridge.port, s.key)
+                attacker.send(b"\xff\xff\xff\xf0")
+                return attacker.connection
+
+            for attack in (replayed, flipped, oversized):
+                with self.subTest(attack.__name__):
+                    connection = attack()
+                    connection.settimeout(10)
+                    try:
+                        data = b""
+                        while chunk := connection.recv(4096):
+                            data += chunk
+                    except ConnectionResetError:
+                        pass
+                    connection.close()
+                    s.scan("BASE")
+                    self.assertEqual(s.acks(3), 1, s.stderr_lines)
+                    self.assertEqual(lines(s)[0], "AddLine #161=RECORDED.CNC")
+                    self.assertEqual(lines(s)[1:], ["AddLine #161=BASE.CNC"] * (len(lines(s)) - 1))
+            self.assertEqual(len(lines(s)), 4)
+            errors = bridge.errors()
+            self.assertIn("does not hold the key", errors)
+            self.assertIn("not as it was sent", errors)
+            self.assertIn("longer than", errors)
 
 
 if __name__ == "__main__":

@@ -8,9 +8,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -18,6 +16,8 @@
 #include <string>
 #include <variant>
 #include <vector>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 namespace {
 
@@ -86,7 +86,8 @@ std::variant<Options, int> readOptions(int argc, char* argv[]) {
             const std::string text = value();
             const std::size_t colon = text.rfind(':');
             char* end = nullptr;
-            const unsigned long port = colon == std::string::npos ? 0 : std::strtoul(text.c_str() + colon + 1, &end, 10);
+            const unsigned long port =
+                colon == std::string::npos ? 0 : std::strtoul(text.c_str() + colon + 1, &end, 10);
             if (text.rfind("tcp:", 0) != 0 || colon <= 4 || end == nullptr || *end != '\0' ||
                 end == text.c_str() + colon + 1 || port > 65535) {
                 problem = "--listen takes tcp:ADDRESS:PORT, not \"" + text + "\"";
@@ -240,7 +241,8 @@ private:
 
     static bool sendAll(SOCKET socket, std::string_view bytes) {
         while (!bytes.empty()) {
-            const int sent = send(socket, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
+            const int sent =
+                send(socket, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
             if (sent <= 0) {
                 return false;
             }

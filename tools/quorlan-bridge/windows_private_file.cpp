@@ -1,9 +1,8 @@
 // On Windows a file's readers are set by the access list of its folder, not by mode bits: the key
 // file is read as it is, and README tells how to keep its folder to the bridge's user and the
 // administrators.
-#include "platform/private_file.h"
-
 #include "platform/error.h"
+#include "platform/private_file.h"
 
 #include <fstream>
 #include <iterator>
@@ -22,7 +21,7 @@ std::string readPrivateFile(const std::string& path, std::size_t maxBytes) {
     contents.resize(static_cast<std::size_t>(file.gcount()));
     if (contents.size() > maxBytes) {
         throw StationError(errc::kPathFileAccess, path + " is longer than " + std::to_string(maxBytes) +
-                                                   " bytes, so it is not what it should be");
+                                                      " bytes, so it is not what it should be");
     }
     return contents;
 }
