@@ -20,6 +20,16 @@ TcpControlServer::TcpControlServer(ControlFactory& control, std::string key, QOb
     });
 }
 
+TcpControlServer::~TcpControlServer() {
+    // Closed before the map and the link's serving end they are noted in go; Qt would delete them
+    // only with the server, after both.
+    for (const auto& [id, socket] : m_sockets) {
+        socket->disconnect(this);
+        socket->abort();
+        delete socket;
+    }
+}
+
 QString TcpControlServer::listen(const QString& host, quint16 port) {
     QHostAddress address;
     if (!address.setAddress(host)) {

@@ -23,6 +23,7 @@ class TcpControlServer final : public QObject {
 public:
     // key: the shared key's bytes.
     TcpControlServer(ControlFactory& control, std::string key, QObject* parent = nullptr);
+    ~TcpControlServer() override;
 
     // Starts serving on host (an address of this computer, 0.0.0.0 for all) and port. Returns why
     // it cannot serve, empty when it serves.
