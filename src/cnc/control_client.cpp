@@ -52,9 +52,15 @@ std::uint64_t ControlClient::attach() {
         return m_session;
     }
     m_greeted = false;
-    m_transport->open();
+    try {
+        m_transport->open();
+    } catch (const StationError& error) {
+        reachable(false, error.description());
+        throw;
+    }
     greet();
     m_greeted = true;
+    reachable(true, {});
     for (const std::uint32_t handle : std::exchange(m_releases, {})) {
         m_transport->send(protocol::encodeRequest({0, handle, Operation::Release, {}}));
     }
@@ -164,7 +170,17 @@ std::uint32_t ControlClient::nextCall() {
 void ControlClient::unreachable(const std::string& why) {
     m_transport->close();
     m_greeted = false;
-    throw StationError(platform::errc::kCannotCreateObject, where() + " could not be reached: it " + why);
+    const std::string description = where() + " could not be reached: it " + why;
+    reachable(false, description);
+    throw StationError(platform::errc::kCannotCreateObject, description);
+}
+
+void ControlClient::reachable(bool answers, const std::string& why) {
+    const bool news = m_reachable.has_value() ? *m_reachable != answers : !answers;
+    m_reachable = answers;
+    if (news && m_reachabilityObserver) {
+        m_reachabilityObserver(answers, why);
+    }
 }
 
 void ControlClient::unresolved(const protocol::Request& request, const std::string& why) {
@@ -177,6 +193,7 @@ void ControlClient::unresolved(const protocol::Request& request, const std::stri
         m_unresolved.erase(m_unresolved.begin());
     }
     m_unresolved.push_back(call);
+    reachable(false, where() + " " + why);
     throw OutcomeUnknown(call.ticket, where() + " " + why +
                                           "; whether it ran is not known yet: the station will say so as soon as "
                                           "the control answers");

@@ -16,7 +16,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,12 @@ public:
     // The control may forget the object; sent with the next connection when none is open.
     void release(std::uint64_t session, std::uint32_t handle) noexcept;
 
+    // Told when the control stops answering (with why, as the failing call says it) and when it
+    // answers again: once per change, and a control that answers from the start is no news. Called
+    // in the middle of a call: it must not call the control.
+    using ReachabilityObserver = std::function<void(bool reachable, const std::string& why)>;
+    void setReachabilityObserver(ReachabilityObserver observer) { m_reachabilityObserver = std::move(observer); }
+
     bool awaitingOutcomes() const { return !m_unresolved.empty(); }
     // Attaches, if the control can be reached, so that it tells about unresolved calls.
     void learnOutcomes() noexcept;
@@ -104,6 +112,7 @@ private:
     void tell(const Unresolved& call, LateOutcome::Kind kind, std::int32_t error = 0);
     std::uint32_t nextCall();
     [[noreturn]] void unreachable(const std::string& why);
+    void reachable(bool answers, const std::string& why);
     [[noreturn]] void unresolved(const protocol::Request& request, const std::string& why);
 
     std::unique_ptr<ControlTransport> m_transport;
@@ -120,6 +129,8 @@ private:
     std::vector<Unresolved> m_unresolved;
     std::vector<LateOutcome> m_told;
     std::vector<std::uint32_t> m_releases;
+    ReachabilityObserver m_reachabilityObserver;
+    std::optional<bool> m_reachable; // nothing before the first attempt
 };
 
 } // namespace quorlan::cnc

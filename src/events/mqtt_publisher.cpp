@@ -195,11 +195,13 @@ private:
             break;
         case Happening::Kind::Ended:
             dropSession();
-            failed(happening.reason);
             if (happening.wasConnected) {
-                // A broker restarting is back soon: the pauses start short again.
+                // Not said by itself: the next attempt, soon, either mends it unseen or tells why
+                // it cannot (the broker gone, refusing now), which is what the operator can act on.
                 m_retry = m_options.firstRetry;
                 m_nextAttempt = Clock::now() + nextPause();
+            } else {
+                failed(happening.reason);
             }
             break;
         case Happening::Kind::Acknowledged:

@@ -12,13 +12,27 @@ bool PortWatch::ready() {
     const std::string lossReason = m_port.takeLossReason();
     if (!lossReason.empty()) {
         m_lost = true;
+        m_closedReason = lossReason;
         showWhileClosed("The scanner port " + portName() + " was lost: " + lossReason +
                         ". Waiting for it to come back.");
     }
     if (!m_port.isOpen() && m_wanted) {
         reopen();
     }
+    tellChange();
     return m_port.isOpen();
+}
+
+// A port open at the first tick is no news; one closed then is.
+void PortWatch::tellChange() {
+    const bool open = m_port.isOpen();
+    if (!m_wanted || m_toldOpen == open) {
+        return;
+    }
+    if (m_onChange && (m_toldOpen.has_value() || !open)) {
+        m_onChange(open, portName(), open ? std::string() : m_closedReason);
+    }
+    m_toldOpen = open;
 }
 
 void PortWatch::reopen() {
@@ -34,6 +48,7 @@ void PortWatch::reopen() {
         // A lost device that is still missing says no more than the loss did.
         if (!(m_lost && error.number() == platform::errc::kInvalidPortNumber)) {
             m_lost = false;
+            m_closedReason = error.description();
             showWhileClosed("The scanner port " + portName() + " cannot be opened: " + error.description() +
                             ". Trying again until it opens.");
         } else {

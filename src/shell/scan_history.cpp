@@ -190,7 +190,22 @@ void ScanHistory::record(history::Event event) {
     event.timeMs = m_clock.wallMs();
     event.control = m_control;
     m_store->record(std::move(event));
+    kept();
+}
+
+void ScanHistory::note(history::NoticeKind kind, const std::string& subject, const std::string& detail) {
+    if (!m_store) {
+        return;
+    }
+    m_store->note({0, m_clock.wallMs(), kind, history::recordedText(subject), history::recordedText(detail)});
+    kept();
+}
+
+void ScanHistory::kept() {
     m_unflushedSince = m_clock.steadyMs();
+    if (m_recorded) {
+        m_recorded();
+    }
 }
 
 void ScanHistory::idle() {

@@ -47,6 +47,12 @@ public:
     void handedOver(const std::string& line, const scan::LabelState& state, bool added,
                     const std::string& failure) override;
 
+    // What the station itself went through (started, stopping, the control or the scanner's port
+    // lost and back), kept beside the scans. Station texts, in the station's bytes.
+    void note(history::NoticeKind kind, const std::string& subject, const std::string& detail = {});
+    // Told after each event or notice handed to the history (the event publisher's nudge).
+    void setRecorded(std::function<void()> recorded) { m_recorded = std::move(recorded); }
+
     scan::DoubleScanGuard& guard() { return m_guard; }
     // Each timer tick: once the station has been quiet for a moment after recording, the events
     // written so far reach the disk itself, off the path of any scan.
@@ -64,6 +70,7 @@ private:
     void recordEnd(const Current& scan);
     history::Event eventOf(const Current& scan, history::Outcome outcome, std::string reason) const;
     void record(history::Event event);
+    void kept();
 
     WatchedView& m_view;
     platform::Clock& m_clock;
@@ -75,6 +82,7 @@ private:
     std::optional<Current> m_current;
     std::optional<std::string> m_compressedScan;  // the compressed scan being routed as what it holds
     std::optional<std::int64_t> m_unflushedSince; // steady time of the last event not yet on the disk
+    std::function<void()> m_recorded;
 };
 
 } // namespace quorlan::shell

@@ -17,6 +17,7 @@
 #include "shell/port_watch.h"
 #include "shell/scan_history.h"
 #include "shell/scan_loop.h"
+#include "shell/station_events.h"
 #include "shell/watched_view.h"
 
 #include <functional>
@@ -59,7 +60,13 @@ struct Station::Parts {
           editor(desktop, watched, pauser, paths), labels(context, labelState, fieldCodes, launchEditor()),
           twoD(context, labelState, fieldCodes, launchEditor()), portWatch(port, watched, settings),
           scanLoop(port, watched, routes()),
-          fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment) {}
+          fieldSelectionSetup(fieldSelection, labelState.LastProgramName, labelState.LastProgramComment),
+          events(watched) {
+        history.setRecorded([this] { events.recorded(); });
+        portWatch.setOnChange([this](bool open, const std::string& name, const std::string& reason) {
+            history.note(open ? history::NoticeKind::PortBack : history::NoticeKind::PortLost, name, reason);
+        });
+    }
 
     scan::EditorLauncher launchEditor() {
         return [this](const std::string& name) { editor.LaunchEditor(name); };
@@ -150,6 +157,7 @@ struct Station::Parts {
     PortWatch portWatch;
     ScanLoop scanLoop;
     fieldsel::FieldSelectionSetup fieldSelectionSetup;
+    StationEvents events;
 };
 
 Station::Station(platform::StationView& view, platform::Pauser& pauser, platform::SerialPort& port,
@@ -176,6 +184,11 @@ bool Station::start() {
         if (outcome == cnc::LineOutcome::Added) {
             p.history.reachedAfterAll(line, program);
         }
+    });
+    // The events go out from the history: off, and silent, unless MqttBroker names a broker.
+    p.startupStep([&] {
+        p.events.start(p.settingsFile, p.paths, p.history.file(), p.options.controlAddress);
+        p.history.note(history::NoticeKind::StationStarted, QUORLAN_VERSION);
     });
     p.workList.setListPath(p.settings.ListPath);
     p.startupStep([&] { p.helpFile = p.folders.programFolder + kHelpFileName; });
@@ -208,6 +221,7 @@ void Station::tick() {
     }
     if (!p.scanLoop.busy()) {
         p.history.idle();
+        p.events.tick();
     }
 }
 
@@ -292,8 +306,15 @@ void Station::setDuplicateScanSeconds(int seconds) {
     scan::saveDuplicateScanSeconds(m_parts->settingsFile, m_parts->history.guard().seconds());
 }
 
+void Station::controlReachable(bool reachable, const std::string& why) {
+    m_parts->history.note(reachable ? history::NoticeKind::ControlBack : history::NoticeKind::ControlUnreachable,
+                          m_parts->options.controlAddress, why);
+}
+
 void Station::shutdown() {
     Parts& p = *m_parts;
+    p.history.note(history::NoticeKind::StationStopping, QUORLAN_VERSION);
+    p.events.stop();
     p.portWatch.stop();
     if (p.port.isOpen()) {
         p.port.close();

@@ -88,6 +88,10 @@ public:
     int duplicateScanSeconds() const;
     void setDuplicateScanSeconds(int seconds);
 
+    // The control stopped answering (why, as the failing call said it), or answers again: kept in
+    // the history beside the scans, and published with them.
+    void controlReachable(bool reachable, const std::string& why);
+
     // Unload: close the port, let go of the control.
     void shutdown();
 

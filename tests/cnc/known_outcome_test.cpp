@@ -91,6 +91,27 @@ TEST_F(KnownOutcomeTest, callsGivenUpOnWhileTheControlWasStoppedNeverRunWhenItGo
     EXPECT_FALSE(remote.awaitingOutcomes());
 }
 
+TEST_F(KnownOutcomeTest, aControlThatStopsAnsweringAndAnswersAgain_isToldOnceEach) {
+    std::vector<std::string> told;
+    client->setReachabilityObserver([&told](bool reachable, const std::string& why) {
+        told.push_back(reachable ? "back" : "unreachable: " + why);
+    });
+    loopback.stop();
+    EXPECT_EQ(link.ConnectListManager(lineOf("TOP")), LineOutcome::Unknown);
+    EXPECT_THROW(link.ClearWorkList(), platform::StationError);
+    controlAnswersAgain();
+    EXPECT_EQ(link.ConnectListManager(lineOf("NEXT")), LineOutcome::Added);
+    loopback.restart(nullptr);
+    EXPECT_EQ(link.ConnectListManager(lineOf("GONE")), LineOutcome::NotAdded);
+    EXPECT_EQ(link.ConnectListManager(lineOf("GONE")), LineOutcome::NotAdded);
+    loopback.restart(&simulator);
+    link.ConnectListManager(lineOf("AGAIN"));
+
+    EXPECT_THAT(
+        told, ElementsAre("unreachable: the CNC control at loopback did not answer AddLine within 2000 ms", "back",
+                          "unreachable: the CNC control at loopback could not be reached: nothing is serving", "back"));
+}
+
 // A control that runs the line but answers after the bound keeps its list: no new list, no clear.
 TEST_F(KnownOutcomeTest, slowAnswerKeepsTheListAndTheLineIsToldToHaveReachedItAfterAll) {
     loopback.loseNextAnswer();

@@ -120,12 +120,14 @@ class KilledStationTest(unittest.TestCase):
               f"refused), {acks} ACKs, {lost} rows lost to a kill")
 
 
-def wait_until_quiet(station, quiet=3.0, limit=60.0):
-    """Until the journal has not grown for a while: the station has handled what it was sent."""
+def wait_until_quiet(station, quiet=3.0, limit=60.0, size=None):
+    """Until the journal (or what size measures) has not grown for a while: the station has
+    handled what it was sent."""
+    size = size or (lambda: len(station.journal_lines()))
     deadline = time.time() + limit
     length, since = -1, time.time()
     while time.time() < deadline:
-        now = len(station.journal_lines())
+        now = size()
         if now != length:
             length, since = now, time.time()
         elif time.time() - since >= quiet:

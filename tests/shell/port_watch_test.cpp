@@ -66,6 +66,39 @@ TEST_F(PortWatchTest, lostPortIsReportedOnceAndReopenedWhenTheDeviceIsBack) {
     EXPECT_EQ(view.status(), "The scanner port COM1 (/dev/ttyS0) is open again. Ready.");
 }
 
+TEST_F(PortWatchTest, eachChange_isToldOnce_withThePortAndWhyItClosed) {
+    std::vector<std::string> told;
+    watch.setOnChange([&told](bool open, const std::string& name, const std::string& reason) {
+        told.push_back((open ? "back " : "lost ") + name + (reason.empty() ? "" : ": " + reason));
+    });
+    watch.keepOpen();
+    port.opened = true;
+    watch.ready(); // open from the start: no news
+    port.unplug("the device vanished");
+    port.failOpenWith = platform::errc::kInvalidPortNumber;
+    for (int tick = 0; tick < 3; ++tick) {
+        watch.ready();
+    }
+    port.failOpenWith = 0;
+    watch.ready();
+    watch.ready();
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"lost COM1 (/dev/ttyS0): the device vanished", "back COM1 (/dev/ttyS0)"}));
+
+    // A port that does not open at the start is news at once.
+    testing::FakeSerialPort closed;
+    closed.failOpenWith = platform::errc::kPermissionDenied;
+    PortWatch startingClosed(closed, view, settings);
+    told.clear();
+    startingClosed.setOnChange([&told](bool open, const std::string&, const std::string& reason) {
+        told.push_back((open ? "back" : "lost: ") + reason);
+    });
+    startingClosed.keepOpen();
+    startingClosed.ready();
+    startingClosed.ready();
+    EXPECT_EQ(told, std::vector<std::string>{"lost: Permission denied"});
+}
+
 TEST_F(PortWatchTest, portNotWantedIsLeftClosed) {
     EXPECT_FALSE(watch.ready());
     watch.keepOpen();

@@ -1,5 +1,6 @@
 // What the station records of each scan, through the whole station: the scan loop's routes, label
-// processing, the hand-over and the control, with the history in a temporary file.
+// processing, the hand-over and the control, with the history in a temporary file; and what it
+// keeps beside the scans, the notices of what the station itself went through.
 #include "cnc/compressed_payload.h"
 #include "cnc/simulator.h"
 #include "fakes/fake_clock.h"
@@ -10,6 +11,7 @@
 #include "fakes/fake_view.h"
 #include "fakes/temp_folder.h"
 #include "history/history_reader.h"
+#include "history/outbox.h"
 #include "platform/error.h"
 #include "scan/two_d_payload.h"
 #include "shell/station.h"
@@ -64,6 +66,19 @@ protected:
         for (int tick = 0; tick < 4; ++tick) {
             station->tick();
         }
+    }
+
+    // What the station went through, beside its scans: "station-started 1.0.0",
+    // "port-lost COM1 (/dev/ttyS0): the device vanished", ...
+    std::vector<std::string> notices() const {
+        std::vector<std::string> result;
+        for (const auto& entry : history::Outbox(historyFile, "test").after(0, 100)) {
+            if (const auto* notice = std::get_if<history::Notice>(&entry)) {
+                result.push_back(std::string(history::noticeName(notice->kind)) + " " + notice->subject +
+                                 (notice->detail.empty() ? "" : ": " + notice->detail));
+            }
+        }
+        return result;
     }
 
     std::vector<history::Event> events() const {
@@ -213,6 +228,40 @@ TEST_F(StationHistoryTest, historyThatCannotBeWritten_isSaidOnce_scansGoOn_andIt
               view.statusHistory.end());
     history::HistoryReader reader((share / "h.sqlite").string());
     EXPECT_EQ(reader.forEach({}, [](const history::Event&) {}), 3);
+}
+
+TEST_F(StationHistoryTest, startStopControlAndPortLostAndBack_areKeptBesideTheScans_withoutAWordAboutMqtt) {
+    start();
+    scan("FLANGE\r");
+    port.unplug("the device vanished");
+    port.failOpenWith = platform::errc::kInvalidPortNumber;
+    station->tick();
+    station->tick();
+    port.failOpenWith = 0;
+    station->tick();
+    station->controlReachable(false, "the CNC control at local:cnc could not be reached: nothing is serving");
+    station->controlReachable(true, "");
+    station->shutdown();
+
+    EXPECT_THAT(notices(), ::testing::ElementsAre(
+                               "station-started " QUORLAN_VERSION, "port-lost COM1 (/dev/ttyS0): the device vanished",
+                               "port-back COM1 (/dev/ttyS0)",
+                               "control-unreachable local:cnc: the CNC control at local:cnc could not be "
+                               "reached: nothing is serving",
+                               "control-back local:cnc", "station-stopping " QUORLAN_VERSION));
+    EXPECT_EQ(events().size(), 1u);
+    for (const auto& status : view.statusHistory) {
+        EXPECT_THAT(status, ::testing::Not(HasSubstr("MQTT")));
+    }
+}
+
+TEST_F(StationHistoryTest, aBrokerSettingThatIsNoAddress_isSaid_andPublishingStaysOff) {
+    start("MqttBroker=mqtt://broker.shop.lan\r\n");
+    EXPECT_THAT(view.statusHistory,
+                ::testing::Contains("MqttBroker \"mqtt://broker.shop.lan\" is not a broker's host:port (for example "
+                                    "localhost:1883); MQTT events are off."));
+    scan("FLANGE\r");
+    EXPECT_EQ(events().size(), 1u);
 }
 
 } // namespace

@@ -225,6 +225,8 @@ int main(int argc, char* argv[]) {
     shell::StationAssembly assembly(window, control.factory(), paths, desktop, folders,
                                     {platform::toCp1252(launch.commandLine), launch.listTimeout, controlAddress});
     shell::Station& station = assembly.station();
+    control.setReachabilityObserver(
+        [&station](bool reachable, const std::string& why) { station.controlReachable(reachable, why); });
 
     bool started = true;
     window.guarded([&] { started = station.start(); });

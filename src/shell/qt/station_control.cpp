@@ -44,7 +44,8 @@ StationControl::StationControl(const LaunchOptions& launch, const platform::Path
         std::unique_ptr<cnc::ControlTransport> transport =
             launch.cncHost.isEmpty() ? std::make_unique<cnc::LocalControlTransport>(launch.cncServer)
                                      : networkTransport(launch);
-        m_remote = std::make_unique<cnc::RemoteControl>(std::make_shared<cnc::ControlClient>(std::move(transport)));
+        m_client = std::make_shared<cnc::ControlClient>(std::move(transport));
+        m_remote = std::make_unique<cnc::RemoteControl>(m_client);
         m_factory = m_remote.get();
         return;
     }
@@ -58,6 +59,12 @@ StationControl::StationControl(const LaunchOptions& launch, const platform::Path
 }
 
 StationControl::~StationControl() = default;
+
+void StationControl::setReachabilityObserver(cnc::ControlClient::ReachabilityObserver observer) {
+    if (m_client) {
+        m_client->setReachabilityObserver(std::move(observer));
+    }
+}
 
 void StationControl::showList() {
     if (m_simulator) {

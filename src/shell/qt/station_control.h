@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cnc/control.h"
+#include "cnc/control_client.h"
 #include "platform/path_mapper.h"
 #include "shell/qt/launch_options.h"
 
@@ -29,10 +30,14 @@ public:
     cnc::ControlFactory& factory() { return *m_factory; }
     // --show-work-list: the built-in list's window from the start. cnc-sim shows its own.
     void showList();
+    // Told when a control in another process stops answering and answers again; the built-in
+    // control always answers.
+    void setReachabilityObserver(cnc::ControlClient::ReachabilityObserver observer);
 
 private:
     std::unique_ptr<cnc::Simulator> m_simulator;
     std::unique_ptr<cnc::WorkListWindow> m_workList;
+    std::shared_ptr<cnc::ControlClient> m_client;
     std::unique_ptr<cnc::ControlFactory> m_remote;
     cnc::ControlFactory* m_factory = nullptr;
 };
