@@ -46,12 +46,16 @@ class FaultyProxy:
     control at once, as the station's own connection would have been."""
 
     def __init__(self, path, upstream):
+        """path and upstream: local sockets' paths, or (host, port) pairs for TCP (the link's records
+        are frames too); the TCP port it serves on is self.port."""
         self.upstream = upstream
+        self.family = socket.AF_INET if isinstance(upstream, tuple) else socket.AF_UNIX
         self.fault = None
         self.delay = 0.0
         self.lock = threading.Lock()
-        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener = socket.socket(self.family, socket.SOCK_STREAM)
         self.listener.bind(path)
+        self.port = self.listener.getsockname()[1] if self.family == socket.AF_INET else None
         self.listener.listen(16)
         threading.Thread(target=self._accept, daemon=True).start()
 
@@ -75,7 +79,7 @@ class FaultyProxy:
                 client, _ = self.listener.accept()
             except OSError:
                 return
-            server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            server = socket.socket(self.family, socket.SOCK_STREAM)
             try:
                 server.connect(self.upstream)
             except OSError:

@@ -12,6 +12,10 @@ the list after all since the control last started, and no label that was reporte
 call the station gave up on may have run after it gave up, and the station must still answer.
 
     python3 tests/soak/control_faults.py [LABELS] [SEED]      (from the repository, after ./test built it)
+
+With --bridge the station drives quorlan-bridge.exe under Wine ($QUORLAN_BRIDGE, in $WINEPREFIX with
+the stand-in for the control's server registered) across TCP and the authenticated link instead;
+the bridge is what is stopped, killed and started again, and the stand-in in it is the control.
 """
 
 import collections
@@ -24,8 +28,11 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
 from control_link import FaultyProxy, read_work_list  # noqa: E402
 from station import Control, Station  # noqa: E402
+from test_bridge import Bridge, LinkClient  # noqa: E402
+from test_control_network import new_key  # noqa: E402
 
 POLL_MS = 100
 BOUND = 2.0
@@ -43,7 +50,8 @@ def program(n):
 
 
 class Run:
-    def __init__(self, labels, seed):
+    def __init__(self, labels, seed, bridge=False):
+        self.bridge = bridge
         self.labels = labels
         self.rng = random.Random(seed)
         self.counts = collections.Counter()
@@ -134,7 +142,7 @@ class Run:
         if roll < 0.065:
             self.faults["killed and started again"] += 1
             self.control.kill()
-            self.control = Control(self.station, self.real).start()
+            self.control = self.start_control()
             self.expected.clear()
             return None
         if roll < 0.10:
@@ -152,10 +160,21 @@ class Run:
         started = time.time()
         with Station(poll=POLL_MS) as station:
             self.station = station
-            self.real = os.path.join(station.root, "cnc.sock")
-            station.cnc_server = os.path.join(station.root, "proxy.sock")
-            self.control = Control(station, self.real).start()
-            self.proxy = FaultyProxy(station.cnc_server, self.real)
+            if self.bridge:
+                station.key = new_key(station, "control.key")
+                self.port = 0  # any free one at first, then the same again
+                self.start_control = lambda: Bridge(station, port=self.port)
+                self.control = self.start_control()
+                self.port = self.control.port
+                self.real = ("127.0.0.1", self.port)
+                self.proxy = FaultyProxy(("127.0.0.1", 0), self.real)
+                station.cnc_args = ["--cnc", f"tcp:127.0.0.1:{self.proxy.port}", "--cnc-key", station.key]
+            else:
+                self.real = os.path.join(station.root, "cnc.sock")
+                station.cnc_server = os.path.join(station.root, "proxy.sock")
+                self.start_control = lambda: Control(station, self.real).start()
+                self.control = self.start_control()
+                self.proxy = FaultyProxy(station.cnc_server, self.real)
             station.start()
             station.wait_stdout(lambda line: line == "Ready.", 20)
             self.stopped_until = 0.0
@@ -174,7 +193,10 @@ class Run:
             self.hand_over("LAST")
             if station.process.poll() is not None:
                 raise SystemExit("control faults: the station ended")
-            self.check(read_work_list(self.real))
+            if self.bridge:
+                self.check(LinkClient(self.port, station.key).work_list())
+            else:
+                self.check(read_work_list(self.real))
         print(f"control faults: {self.labels} labels in {time.time() - started:.0f} s, seed {self.seed}")
         print("control faults: faults injected: " + ", ".join(f"{n} {k}" for k, n in sorted(self.faults.items())))
         print("control faults: outcomes: " + ", ".join(f"{n} {k}" for k, n in sorted(self.counts.items())))
@@ -214,9 +236,11 @@ class Run:
 
 
 def main():
-    labels = int(sys.argv[1]) if len(sys.argv) > 1 else 1000
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 19
-    run = Run(labels, seed)
+    bridge = "--bridge" in sys.argv
+    arguments = [argument for argument in sys.argv[1:] if argument != "--bridge"]
+    labels = int(arguments[0]) if arguments else 1000
+    seed = int(arguments[1]) if len(arguments) > 1 else 19
+    run = Run(labels, seed, bridge)
     run.seed = seed
     run.run()
 

@@ -99,18 +99,28 @@ class LinkClient:
         body = next(self.incoming)[4:]
         return body[:-32]  # the protocol's frame; the bridge's records are not checked here
 
-    def add_line(self, line):
-        """Greets, makes the list and adds the line, as a station does."""
+    def open_list(self):
+        """Greets and makes the list, as a station does: the control's clock and the list's handle."""
         self.send(self.seal(_frame(b"H" + struct.pack(">II", PROTOCOL_VERSION, BOUND_MS) + bytes(16) +
                                    struct.pack(">I", 0))))
         clock = struct.unpack(">Q", self.reply()[4:][18:26])[0]
-        handle = struct.unpack(">I", self.call(clock, 0, 2, b"S" + _string("Koridan.ExeList"))[1:5])[0]
+        return clock, struct.unpack(">I", self.call(clock, 0, 2, b"S" + _string("Koridan.ExeList"))[1:5])[0]
+
+    def add_line(self, line):
+        clock, handle = self.open_list()
         self.call(clock, handle, 28, b"S" + _string(line))
+
+    def work_list(self):
+        """The rows of the control's work list as it stands."""
+        clock, handle = self.open_list()
+        rows = struct.unpack(">i", self.call(clock, handle, 24, b"")[1:5])[0]
+        return [self.call(clock, handle, 30, b"I" + struct.pack(">i", row))[5:].decode("cp1252")
+                for row in range(1, rows + 1)]
 
     def call(self, clock, handle, operation, argument):
         self.calls += 1
-        self.send(self.seal(_frame(b"Q" + struct.pack(">IQIBB", self.calls, clock, handle, operation, 1) +
-                                   argument)))
+        self.send(self.seal(_frame(b"Q" + struct.pack(">IQIBB", self.calls, clock, handle, operation,
+                                                      1 if argument else 0) + argument)))
         return self.reply()[4:][17:]
 
 
