@@ -15,6 +15,8 @@ namespace quorlan::platform {
 namespace {
 
 constexpr mode_t kPrivate = 0700;
+// sockaddr_un holds 108 bytes, the final NUL among them.
+constexpr std::size_t kLongestSocketPath = 107;
 
 std::string systemError(int number) {
     return std::strerror(number);
@@ -62,6 +64,17 @@ std::string checkFolder(const std::string& folder, uid_t uid, bool narrow) {
     return why;
 }
 
+// Makes the folders above path that are missing, private, as the XDG rules want new ones.
+std::string createParents(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const std::string parent = path.substr(0, slash);
+        if (::mkdir(parent.c_str(), kPrivate) != 0 && errno != EEXIST) {
+            return "cannot be created, as " + parent + " cannot: " + systemError(errno);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::string userNameOf(uid_t uid) {
@@ -74,20 +87,6 @@ std::string userNameOf(uid_t uid) {
     }
     return std::to_string(uid);
 }
-
-namespace {
-
-// $TMPDIR, else /tmp, without a trailing slash, as Qt takes it.
-std::string temporaryFolder() {
-    const char* set = std::getenv("TMPDIR");
-    std::string folder = set != nullptr && *set != '\0' ? set : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    return folder;
-}
-
-} // namespace
 
 std::string claimRuntimeFolder(const std::string& folder, uid_t uid) {
     // Created here, it is ours; the mode is set again because the umask may have taken bits.
@@ -110,26 +109,62 @@ std::string localSocketPath(const std::string& name) {
     return std::string(runtime != nullptr && *runtime != '\0' ? runtime : ".") + "/" + name;
 }
 
-RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& temporaryFolder,
-                                  const std::string& userName, uid_t uid) {
+std::string socketPathProblem(const std::string& path) {
+    if (path.size() <= kLongestSocketPath) {
+        return {};
+    }
+    return "the socket path " + path + " is " + std::to_string(path.size()) + " bytes long; a Unix socket's path may " +
+           "have " + std::to_string(kLongestSocketPath) + " at most";
+}
+
+std::string cacheFolder() {
+    // Relative paths are to be ignored, as the XDG rules say.
+    if (const char* set = std::getenv("XDG_CACHE_HOME"); set != nullptr && set[0] == '/') {
+        return set;
+    }
+    const char* home = std::getenv("HOME");
+    std::string folder = home != nullptr && home[0] == '/' ? home : std::string();
+    if (folder.empty()) {
+        std::vector<char> buffer(4096);
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+            found->pw_dir[0] != '/') {
+            return {};
+        }
+        folder = found->pw_dir;
+    }
+    return folder + "/.cache";
+}
+
+RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& cacheHome, uid_t uid) {
     // The session manager makes that folder; a missing one is not ours to make.
     struct stat info {};
     if (::lstat(systemFolder.c_str(), &info) == 0 && claimRuntimeFolder(systemFolder, uid).empty()) {
         return {systemFolder, {}};
     }
-    const std::string usual = temporaryFolder + "/runtime-" + userName;
-    const std::string why = claimRuntimeFolder(usual, uid);
+    if (cacheHome.empty()) {
+        return {{},
+                "there is no runtime folder: neither $XDG_RUNTIME_DIR, nor $XDG_CACHE_HOME, nor a home folder is "
+                "known; set XDG_RUNTIME_DIR to a folder of this user's own with mode 0700"};
+    }
+    // One fixed place in the user's own home, so that the station, a second station and cnc-sim
+    // all meet there, and no other user can have made it first.
+    const std::string folder = cacheHome + "/quorlan/runtime";
+    std::string why = createParents(folder);
     if (why.empty()) {
-        return {usual, {}};
+        const bool created = ::mkdir(folder.c_str(), kPrivate) == 0;
+        why = !created && errno != EEXIST ? "cannot be created: " + systemError(errno)
+                                          : checkFolder(folder, uid, created);
     }
-    // Someone else's folder under the usual name must not hold our locks; a folder of our own
-    // does, at the price that programs started elsewhere do not look there.
-    std::string own = usual + "-XXXXXX";
-    if (::mkdtemp(own.data()) == nullptr) {
-        return {{}, "the runtime folder " + usual + " " + why + ", and no other could be made: " + systemError(errno)};
+    if (!why.empty()) {
+        return {{},
+                "the runtime folder " + folder + " " + why +
+                    ". The station's lock and the control's socket need a folder of this user's own that no one "
+                    "else may enter: make it one (chmod 700 " +
+                    folder + ", or mkdir -m 700 " + folder + " in its place) or set XDG_RUNTIME_DIR to such a folder"};
     }
-    return {own, "the runtime folder " + usual + " " + why + "; this run uses " + own +
-                     ", where other programs of this user do not look"};
+    return {folder, {}};
 }
 
 RuntimeFolder settleRuntimeFolder() {
@@ -144,8 +179,7 @@ RuntimeFolder settleRuntimeFolder() {
         }
         refused = "$XDG_RUNTIME_DIR " + std::string(set) + " " + why + "; ";
     }
-    RuntimeFolder chosen =
-        chooseRuntimeFolder("/run/user/" + std::to_string(uid), temporaryFolder(), userNameOf(uid), uid);
+    RuntimeFolder chosen = chooseRuntimeFolder("/run/user/" + std::to_string(uid), cacheFolder(), uid);
     if (!chosen.path.empty()) {
         ::setenv("XDG_RUNTIME_DIR", chosen.path.c_str(), 1);
     }

@@ -24,6 +24,9 @@ std::string privateFolderProblem(const std::string& folder, uid_t uid);
 // other is a socket in the runtime folder, which only its user can enter.
 std::string localSocketPath(const std::string& name);
 
+// Why path cannot be a Unix socket's path (it is too long), or an empty string.
+std::string socketPathProblem(const std::string& path);
+
 // The user's login name, or the number as text when it has none.
 std::string userNameOf(uid_t uid);
 
@@ -32,11 +35,15 @@ struct RuntimeFolder {
     std::string problem; // worth telling the user, or empty
 };
 
+// $XDG_CACHE_HOME when it is an absolute path, else ~/.cache; empty when there is no home folder.
+std::string cacheFolder();
+
 // The folder for a process without $XDG_RUNTIME_DIR: the session manager's systemFolder
-// (/run/user/UID) when it is there and sound; else temporaryFolder/runtime-USER, the folder Qt
-// would fall back to; else, when that one is not the user's own, a new private folder beside it.
-RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& temporaryFolder,
-                                  const std::string& userName, uid_t uid);
+// (/run/user/UID) when it is there and sound; else cacheHome/quorlan/runtime, made private when
+// it is missing, and used only when it is a folder (not a link) of uid's own that no one else may
+// enter. Every program of the user finds the same one, so that the station's lock and cnc-sim's
+// socket meet. An empty path and the reason when there is none.
+RuntimeFolder chooseRuntimeFolder(const std::string& systemFolder, const std::string& cacheHome, uid_t uid);
 
 // Keeps a set $XDG_RUNTIME_DIR that is the user's own; otherwise chooses a folder for this
 // process's user and sets the variable for this process and the programs it starts, saying why

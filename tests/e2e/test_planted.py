@@ -144,7 +144,7 @@ class PlantedTest(unittest.TestCase):
             self.skipTest("needs root to act as a second local user")
         intruder = second_user(self)
         # The intruder copies a live station's lock, so that it names a running station, into the
-        # folders where a station without a login session would look for its lock.
+        # shared folders where a station without a login session used to look for its lock.
         other = Station(args=["NOAPP"])
         self.addCleanup(other.stop)
         other.start()
@@ -156,25 +156,51 @@ class PlantedTest(unittest.TestCase):
         planted = [os.path.join(tmp, name) for name in (f"runtime-{user}", f"quorlan-runtime-{os.geteuid()}")]
         as_user(intruder, lambda: [plant_lock_folder(folder, lock) for folder in planted])
 
+        # Without a session the station keeps its lock in the user's own cache, where no one else
+        # can plant anything, and says nothing about it; a second station there is refused.
         s = self.s
-        s.environment = {"TMPDIR": tmp, "XDG_RUNTIME_DIR": None}
+        cache = os.path.join(s.root, "cache")
+        s.environment = {"TMPDIR": tmp, "XDG_RUNTIME_DIR": None, "XDG_CACHE_HOME": cache}
         s.start()
         session = f"/run/user/{os.geteuid()}"
-        if not os.path.isdir(session):
-            self.reported(f"the runtime folder {planted[0]} belongs to user number {intruder.pw_uid}, not to this user")
+        folder = session if os.path.isdir(session) else os.path.join(cache, "quorlan", "runtime")
+        self.assertTrue(os.path.exists(os.path.join(folder, "BarCode.lock")))
+        self.assertEqual(os.stat(folder).st_mode & 0o777, 0o700)
         self.acknowledged("FLANGE")
+        second = s.launch([])
+        self.assertNotEqual(second.wait(20), 0)
+        self.reported("already running")
+        self.assertEqual([line for line in s.stderr_lines if "runtime" in line], [])
         s.stop()
 
         # Nor is one that $XDG_RUNTIME_DIR names.
         self.s = Station(args=["NOAPP"])
         self.s.write_file("PROGS/FLANGE.CNC", FLANGE)
-        self.s.environment = {"TMPDIR": tmp, "XDG_RUNTIME_DIR": planted[0]}
+        self.s.environment = {"TMPDIR": tmp, "XDG_RUNTIME_DIR": planted[0],
+                              "XDG_CACHE_HOME": os.path.join(self.s.root, "cache")}
         self.s.start()
         self.reported(f"$XDG_RUNTIME_DIR {planted[0]} belongs to user number {intruder.pw_uid}, not to this user")
         self.acknowledged("FLANGE")
         for folder in planted:
             self.assertEqual(os.stat(folder).st_uid, intruder.pw_uid)
             self.assertEqual(read(os.path.join(folder, "BarCode.lock")), lock)
+
+    def test_a_runtime_folder_in_the_cache_that_is_not_private_is_refused_and_the_station_carries_on(self):
+        if os.path.isdir(f"/run/user/{os.geteuid()}"):
+            self.skipTest("the session's runtime folder comes first here")
+        s = self.s
+        cache = os.path.join(s.root, "cache")
+        runtime = os.path.join(cache, "quorlan", "runtime")
+        os.makedirs(runtime)
+        os.chmod(runtime, 0o755)
+        s.environment = {"XDG_RUNTIME_DIR": None, "XDG_CACHE_HOME": cache}
+        s.start()
+        self.reported(f"the runtime folder {runtime} has mode 0755: other users may enter it. The station's lock "
+                      f"and the control's socket need a folder of this user's own that no one else may enter: make "
+                      f"it one (chmod 700 {runtime}")
+        self.acknowledged("FLANGE")
+        self.assertEqual(os.stat(runtime).st_mode & 0o777, 0o755, "a refused folder is left as it is")
+        self.assertEqual(os.listdir(runtime), [])
 
     def test_a_disk_that_fills_up_during_a_csv_append_leaves_the_collecting_file_as_it_was(self):
         s = self.s

@@ -3,7 +3,6 @@ program settles its runtime folder itself and says nothing about it; the station
 instance lock there, so a second station is still refused."""
 
 import os
-import pwd
 import subprocess
 import sys
 import tempfile
@@ -17,25 +16,28 @@ LABEL = os.environ.get("QUORLAN_LABEL", "build/tools/quorlan-label")
 PROGRAMS = {"quorlan": EXE, "quorlan-scan": SCAN, "quorlan-label": LABEL, "cnc-sim": CNC_SIM}
 
 
-def expected_folder(temporary):
-    """Where a program without a session puts its runtime folder: the session manager's, when it is there."""
+def expected_folder(cache):
+    """Where a program without a session keeps its runtime folder: the session manager's when it is
+    there, else one fixed folder in the user's cache."""
     uid = os.geteuid()
     system = f"/run/user/{uid}"
     if os.path.isdir(system) and os.stat(system).st_uid == uid:
         return system
-    return os.path.join(temporary, "runtime-" + pwd.getpwuid(uid).pw_name)
+    return os.path.join(cache, "quorlan", "runtime")
 
 
 class SessionlessStation(Station):
     def __init__(self, **kwargs):
         super().__init__(**kwargs)
         self.temporary = os.path.join(self.root, "tmp")
+        self.cache = os.path.join(self.root, "cache")
         os.makedirs(self.temporary)
 
     def env(self):
         env = super().env()
         del env["XDG_RUNTIME_DIR"]
         env["TMPDIR"] = self.temporary
+        env["XDG_CACHE_HOME"] = self.cache
         return env
 
 
@@ -57,18 +59,21 @@ class RuntimeFolderTest(unittest.TestCase):
         with SessionlessStation() as s:
             s.start()
             s.wait_stdout(lambda line: line == "Ready.", 10)
-            folder = expected_folder(s.temporary)
-            self.assertTrue(os.path.exists(os.path.join(folder, "BarCode.lock")), os.listdir(s.temporary))
+            folder = expected_folder(s.cache)
+            self.assertTrue(os.path.exists(os.path.join(folder, "BarCode.lock")))
             self.assertEqual(os.stat(folder).st_mode & 0o777, 0o700)
             second = s.launch([])
             self.assertNotEqual(second.wait(20), 0)
             s._wait_for(lambda: any("already running" in line for line in s.stderr_lines), 5)
             self.assertTrue(any("already running" in line for line in s.stderr_lines), s.stderr_lines)
 
-            control = subprocess.Popen([CNC_SIM, "--unattended", "--listen", os.path.join(s.root, "cnc.sock")],
+            # cnc-sim, started apart, serves a socket by name in the very same folder, where the
+            # station's --cnc local:NAME looks.
+            name = f"quorlan-e2e-{os.getpid()}"
+            control = subprocess.Popen([CNC_SIM, "--unattended", "--listen", name],
                                        env=s.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
             s.launched.append(control)
-            self.assertIn("serving", control.stdout.readline())
+            self.assertIn(f"serving the CNC control on {os.path.join(folder, name)};", control.stdout.readline())
             control.terminate()
             control.wait(10)
 

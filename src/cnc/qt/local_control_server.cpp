@@ -89,6 +89,10 @@ LocalControlServer::~LocalControlServer() {
 
 QString LocalControlServer::listen(const QString& name) {
     const QString path = QFile::decodeName(platform::localSocketPath(QFile::encodeName(name).toStdString()).c_str());
+    if (const std::string why = platform::socketPathProblem(QFile::encodeName(path).toStdString()); !why.empty()) {
+        return QString::fromStdString(why) +
+               QStringLiteral(": serve on a shorter path, or set XDG_RUNTIME_DIR to a folder with a shorter path");
+    }
     const QString folder = QFileInfo(path).absolutePath();
     if (const std::string why = platform::privateFolderProblem(QFile::encodeName(folder).toStdString(), ::geteuid());
         !why.empty()) {

@@ -50,6 +50,11 @@ std::string LocalControlTransport::where() const {
 
 void LocalControlTransport::open() {
     close();
+    if (const std::string why = platform::socketPathProblem(QFile::encodeName(m_path).toStdString()); !why.empty()) {
+        throw StationError(platform::errc::kCannotCreateObject,
+                           where() + " cannot be reached: " + why +
+                               ". Name a socket with a shorter path, or set XDG_RUNTIME_DIR to a folder with one.");
+    }
     m_socket.connectToServer(m_path);
     if (!m_socket.waitForConnected(kConnectMilliseconds)) {
         const std::string why = whyNotReached(m_socket);
