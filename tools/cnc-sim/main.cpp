@@ -2,6 +2,7 @@
 // control on a local socket (quorlan --cnc local:NAME), or across a network as the bridge on the
 // control's PC does (quorlan --cnc tcp:HOST:PORT --cnc-key FILE), and shows the work list in its
 // Work List window; killing and restarting it is how a control that goes away is tried for real.
+#include "cnc/control_address.h"
 #include "cnc/control_key.h"
 #include "cnc/qt/local_control_server.h"
 #include "cnc/qt/tcp_control_server.h"
@@ -53,21 +54,6 @@ struct Options {
     QString journal;
     QString key;
 };
-
-// HOST and PORT of "tcp:HOST:PORT"; nothing for a local socket's name.
-std::optional<std::pair<QString, quint16>> tcpAddress(const QString& listen) {
-    static const QString kTcp = QStringLiteral("tcp:");
-    if (!listen.startsWith(kTcp)) {
-        return std::nullopt;
-    }
-    const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
-    bool ok = false;
-    const uint port = listen.mid(colon + 1).toUInt(&ok);
-    if (colon <= kTcp.size() || !ok || port > 65535) {
-        return std::make_pair(QString(), quint16{0});
-    }
-    return std::make_pair(listen.mid(kTcp.size(), colon - kTcp.size()), static_cast<quint16>(port));
-}
 
 constexpr platform::CommandLineOption kOptions[] = {
     {"listen", "NAME",
@@ -132,11 +118,11 @@ std::variant<Options, int> readOptions(const QStringList& arguments) {
     if (options.listen.isEmpty()) {
         return usageError(QStringLiteral("no --listen NAME given"));
     }
-    const auto tcp = tcpAddress(options.listen);
-    if (tcp && tcp->first.isEmpty()) {
+    const bool tcp = cnc::isTcpAddress(options.listen.toStdString());
+    if (tcp && !cnc::parseTcpAddress(options.listen.toStdString())) {
         return usageError(QStringLiteral("--listen tcp: takes tcp:HOST:PORT, not \"%1\"").arg(options.listen));
     }
-    if (tcp.has_value() == options.key.isEmpty()) {
+    if (tcp == options.key.isEmpty()) {
         return usageError(tcp ? QStringLiteral("serving on TCP needs --key FILE, the key file that the station uses")
                               : QStringLiteral("--key goes with --listen tcp:HOST:PORT"));
     }
@@ -179,7 +165,7 @@ int main(int argc, char* argv[]) {
     cnc::WorkListWindow workList(simulator);
     const auto say = [](const QString& text) { print(stderr, QStringLiteral("cnc-sim: ") + text); };
     std::unique_ptr<QObject> server;
-    if (const auto tcp = tcpAddress(options.listen)) {
+    if (const auto tcp = cnc::parseTcpAddress(options.listen.toStdString())) {
         std::string keyBytes;
         try {
             keyBytes = cnc::readControlKey(QFile::encodeName(options.key).toStdString());
@@ -189,13 +175,13 @@ int main(int argc, char* argv[]) {
         }
         auto tcpServer = std::make_unique<cnc::TcpControlServer>(simulator, std::move(keyBytes));
         QObject::connect(tcpServer.get(), &cnc::TcpControlServer::note, say);
-        if (const QString why = tcpServer->listen(tcp->first, tcp->second); !why.isEmpty()) {
+        if (const QString why = tcpServer->listen(QString::fromStdString(tcp->host), tcp->port); !why.isEmpty()) {
             say(QStringLiteral("cannot serve on %1: %2").arg(options.listen, why));
             return kExitCannotServe;
         }
         print(stdout, QStringLiteral("cnc-sim: serving the CNC control on tcp:%1:%2; start the station with --cnc "
                                      "tcp:HOST:%2 --cnc-key FILE, with the same key")
-                          .arg(tcp->first)
+                          .arg(QString::fromStdString(tcp->host))
                           .arg(tcpServer->port()));
         server = std::move(tcpServer);
     } else {

@@ -1,11 +1,13 @@
 // quorlan-bridge: runs on the control's Windows PC and serves the station across the network. Each
 // connection must prove that it holds the key shared with the station (cnc/control_link.h); then its
 // calls go, by name through IDispatch, to the control's automation server.
+#include "cnc/control_address.h"
 #include "cnc/control_key.h"
 #include "cnc/control_link_server.h"
 #include "cnc/control_session.h"
 #include "com_control.h"
 #include "platform/clock.h"
+#include "platform/command_line.h"
 #include "platform/error.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 #include <winsock2.h>
@@ -31,19 +34,23 @@ constexpr DWORD kSendTimeoutMs = 5000;
 const char* const kUsage =
     "usage: quorlan-bridge --listen tcp:ADDRESS:PORT --key FILE [--application CLASS] [--list PROGID]\n"
     "                      [--server-process]\n";
-const char* const kHelp =
+const char* const kAbout =
     "Serves the CNC control's automation server on this PC to a Quorlan station across the network.\n"
     "Each connection must prove that it holds the key of FILE, the same key file as the station's\n"
-    "--cnc-key (quorlan --new-control-key FILE makes one); the link is signed, not encrypted.\n"
-    "\n"
-    "  --listen tcp:ADDRESS:PORT  serve on ADDRESS (an IPv4 address of this PC, 0.0.0.0 for all)\n"
-    "                             and PORT (0: any free one, which is printed)\n"
-    "  --key FILE                 the key file shared with the station\n"
-    "  --application CLASS        the class, {...} or a ProgID, of the control's Application object\n"
-    "                             (default {288F2FEF-1083-4A1E-BAD7-4B36D0100F29})\n"
-    "  --list PROGID              the ProgID, or {...} class, of its work list (default Koridan.ExeList)\n"
-    "  --server-process           create the control's objects in its own server process only\n"
-    "  --help, --version\n";
+    "--cnc-key (quorlan --new-control-key FILE makes one); the link is signed, not encrypted.\n";
+
+constexpr platform::CommandLineOption kOptions[] = {
+    {"listen", "tcp:ADDRESS:PORT",
+     "serve on ADDRESS (an IPv4 address of this PC, 0.0.0.0 for all) and PORT (0: any free one, which is "
+     "printed)"},
+    {"key", "FILE", "the key file shared with the station"},
+    {"application", "CLASS",
+     "the class, {...} or a ProgID, of the control's Application object (default "
+     "{288F2FEF-1083-4A1E-BAD7-4B36D0100F29})"},
+    {"list", "PROGID", "the ProgID, or {...} class, of its work list (default Koridan.ExeList)"},
+    {"server-process", nullptr, "create the control's objects in its own server process only"},
+};
+constexpr std::size_t kHelpColumn = 29;
 
 void say(const std::string& text) {
     char when[32] = "";
@@ -62,53 +69,48 @@ struct Options {
     bridge::ComClasses classes;
 };
 
+// Why the options cannot serve, empty when they can.
+std::string readOption(Options& options, const platform::CommandLineItem& item) {
+    const std::string_view name = item.option->name;
+    if (name == "listen") {
+        const auto address = cnc::parseTcpAddress(item.value);
+        if (!address) {
+            return "--listen takes tcp:ADDRESS:PORT, not \"" + item.value + "\"";
+        }
+        options.address = address->host;
+        options.port = address->port;
+    } else if (name == "key") {
+        options.keyFile = item.value;
+    } else if (name == "application") {
+        options.classes.application = item.value;
+    } else if (name == "list") {
+        options.classes.list = item.value;
+    } else if (name == "server-process") {
+        options.classes.context = CLSCTX_LOCAL_SERVER;
+    }
+    return {};
+}
+
 // The options, or the exit code of a run that ends here.
 std::variant<Options, int> readOptions(int argc, char* argv[]) {
+    const platform::CommandLine line = platform::readCommandLine({argv + 1, argv + argc}, kOptions);
+    if (line.help) {
+        std::printf("%s\n%s\n%s", kUsage, kAbout, platform::optionsHelp(kOptions, kHelpColumn).c_str());
+        return 0;
+    }
+    if (line.version) {
+        std::printf("quorlan-bridge %s\n", QUORLAN_VERSION);
+        return 0;
+    }
     Options options;
-    bool listen = false;
-    std::string problem;
-    for (int i = 1; i < argc && problem.empty(); ++i) {
-        const std::string option = argv[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                problem = option + " needs a value";
-                return {};
-            }
-            return argv[++i];
-        };
-        if (option == "--help") {
-            std::printf("%s\n%s", kUsage, kHelp);
-            return 0;
-        } else if (option == "--version") {
-            std::printf("quorlan-bridge %s\n", QUORLAN_VERSION);
-            return 0;
-        } else if (option == "--listen") {
-            const std::string text = value();
-            const std::size_t colon = text.rfind(':');
-            char* end = nullptr;
-            const unsigned long port =
-                colon == std::string::npos ? 0 : std::strtoul(text.c_str() + colon + 1, &end, 10);
-            if (text.rfind("tcp:", 0) != 0 || colon <= 4 || end == nullptr || *end != '\0' ||
-                end == text.c_str() + colon + 1 || port > 65535) {
-                problem = "--listen takes tcp:ADDRESS:PORT, not \"" + text + "\"";
-            }
-            options.address = text.substr(4, colon - 4);
-            options.port = static_cast<unsigned short>(port);
-            listen = true;
-        } else if (option == "--key") {
-            options.keyFile = value();
-        } else if (option == "--application") {
-            options.classes.application = value();
-        } else if (option == "--list") {
-            options.classes.list = value();
-        } else if (option == "--server-process") {
-            options.classes.context = CLSCTX_LOCAL_SERVER;
-        } else {
-            problem = "unknown option " + option;
+    std::string problem = line.error;
+    for (const auto& item : line.items) {
+        if (problem.empty()) {
+            problem = item.option == nullptr ? "unexpected argument \"" + item.value + "\"" : readOption(options, item);
         }
     }
-    if (problem.empty() && (!listen || options.keyFile.empty())) {
-        problem = listen ? "no --key FILE given" : "no --listen tcp:ADDRESS:PORT given";
+    if (problem.empty() && (options.address.empty() || options.keyFile.empty())) {
+        problem = options.address.empty() ? "no --listen tcp:ADDRESS:PORT given" : "no --key FILE given";
     }
     if (!problem.empty()) {
         std::fprintf(stderr, "quorlan-bridge: %s\n%sTry 'quorlan-bridge --help' for more information.\n",

@@ -1,5 +1,6 @@
 #include "shell/qt/launch_options.h"
 
+#include "cnc/control_address.h"
 #include "history/local_time.h"
 #include "platform/command_line.h"
 
@@ -25,23 +26,16 @@ void readListTimeout(LaunchOptions& options, const QString& text) {
 
 void readCncServer(LaunchOptions& options, const QString& text) {
     static const QString kLocal = QStringLiteral("local:");
-    static const QString kTcp = QStringLiteral("tcp:");
     options.cncServer.clear();
     options.cncHost.clear();
     if (text.startsWith(kLocal) && text.size() > kLocal.size()) {
         options.cncServer = text.mid(kLocal.size());
         return;
     }
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (text.startsWith(kTcp) && colon > kTcp.size() && ok && port > 0 && port <= 65535) {
-        options.cncHost = text.mid(kTcp.size(), colon - kTcp.size());
-        // An IPv6 address is written in brackets, to tell its colons from the port's.
-        if (options.cncHost.startsWith(QLatin1Char('[')) && options.cncHost.endsWith(QLatin1Char(']'))) {
-            options.cncHost = options.cncHost.mid(1, options.cncHost.size() - 2);
-        }
-        options.cncPort = static_cast<quint16>(port);
+    // Port 0 would ask for any free port, which only a server can do.
+    if (const auto address = quorlan::cnc::parseTcpAddress(text.toStdString()); address && address->port > 0) {
+        options.cncHost = QString::fromStdString(address->host);
+        options.cncPort = address->port;
         return;
     }
     options.usageError = QStringLiteral("--cnc takes local:NAME, the NAME that cnc-sim --listen was given, or "
