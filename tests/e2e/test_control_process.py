@@ -9,7 +9,6 @@ import os
 import shutil
 import signal
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
@@ -18,6 +17,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
+from control_link import frames  # noqa: E402
 from station import CNC_SIM, Control, Station  # noqa: E402
 
 FLANGE = "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n"
@@ -164,22 +164,6 @@ class ControlProxy:
         for connection in self.open:
             connection.close()
 
-    @staticmethod
-    def _frames(connection):
-        buffer = b""
-        while True:
-            while len(buffer) >= 4 and len(buffer) >= 4 + struct.unpack(">I", buffer[:4])[0]:
-                size = 4 + struct.unpack(">I", buffer[:4])[0]
-                yield buffer[:size]
-                buffer = buffer[size:]
-            try:
-                data = connection.recv(65536)
-            except OSError:
-                return
-            if not data:
-                return
-            buffer += data
-
     def _accept(self):
         while True:
             try:
@@ -193,7 +177,7 @@ class ControlProxy:
             threading.Thread(target=self._answers, args=(server, client), daemon=True).start()
 
     def _requests(self, client, server):
-        for frame in self._frames(client):
+        for frame in frames(client):
             if self.mode == "close":
                 break
             server.sendall(frame)
@@ -205,7 +189,7 @@ class ControlProxy:
 
     def _answers(self, server, client):
         # Answers leave in order, each no earlier than it is due.
-        for frame in self._frames(server):
+        for frame in frames(server):
             mode = self.mode
             if mode == "slow":
                 time.sleep(SLOW_SECONDS)
