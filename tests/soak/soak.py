@@ -7,8 +7,15 @@ and the scanner exactly the ACKs it must get: nothing lost, doubled or out of or
 the station's resident memory must be within 10% of what it was after the first 50 scans.
 
     python3 tests/soak/soak.py [SCANS] [SEED]      (from the repository, after ./test built it)
+
+With --bridge the same scans go once more through a station that drives quorlan-bridge.exe under
+Wine ($QUORLAN_BRIDGE, in $WINEPREFIX with the stand-in for the control's server registered) across
+TCP and the authenticated link, and the stand-in's journal must be the same as cnc-sim's, line for
+line; the scans must then include every kind and every command.
 """
 
+import collections
+import contextlib
 import os
 import random
 import sys
@@ -16,7 +23,10 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
 from station import Control, Station  # noqa: E402
+from test_bridge import Bridge  # noqa: E402
+from test_control_network import new_key  # noqa: E402
 
 POLL_MS = 100
 GAP = 3 * POLL_MS / 1000.0
@@ -29,6 +39,7 @@ FLANGE = "G71 X600 Y400 Z18\r\n(FLANGE PLATE)\r\nM30\r\n"
 BASE = "G71 X300 Y200 Z10\r\n(BASE)\r\nM30\r\n"
 JOB_LIST = "C:\\\\PROGS\\\\lsx\\\\JOB1.LST"  # as the journal writes it
 HOSTILE = ["X;#171=9;#168=1", "\x1b[2J\x07FLANGE", "ABC\r\nAddLine #161=EVIL.CNC", "FL\x00NGE"]
+ALL_KINDS = {"plain", "set", "command", "list", "2d", "compressed", "hostile"}
 COMMANDS = {"%START%": "StartList", "%STOP%": "HoldList", "%END%": "EndList", "%CLEAR%": "Clear",
             "%SETPOINT%": "Setpoint"}
 
@@ -58,6 +69,8 @@ class Expect:
         if len(lines) != len(self.calls):
             return f"calls {lines}, expected {len(self.calls)}: {self.calls}"
         for line, (name, parts) in zip(lines, self.calls):
+            if " -> error" in line:
+                return f"call {line!r} failed"
             if not (line == name or line.startswith(name + " ")) or not all(p in line for p in parts):
                 return f"call {line!r} is not {name} with {parts}"
         return None
@@ -105,15 +118,22 @@ def resident_kb(pid):
     raise RuntimeError("no VmRSS")
 
 
-def run(count, seed):
-    plan = scans(count, random.Random(seed))
-    started = time.time()
-    with Station(poll=POLL_MS) as station:
-        station.cnc_server = os.path.join(station.root, "cnc.sock")
+def drive(plan, bridge=False):
+    """The plan's scans through a fresh station, each checked as it goes. Returns the journal and
+    the resident memory in kB of the station after MEMORY_BASELINE_AT scans (None for a shorter
+    run) and at the end, and of cnc-sim at the end (None for the bridge)."""
+    with Station(poll=POLL_MS) as station, contextlib.ExitStack() as cleanup:
         station.write_file("PROGS/FLANGE.CNC", FLANGE)
         station.write_file("PROGS/BASE.CNC", BASE)
         station.write_file("PROGS/lsx/JOB1.LST", "#161=FLANGE.CNC;#168=600;\r\n")
-        control = Control(station, station.cnc_server).start()
+        if bridge:
+            cleanup.callback(os.remove, share_programs(station))
+            station.key = new_key(station, "control.key")
+            control = Bridge(station)
+            station.cnc_args = ["--cnc", f"tcp:127.0.0.1:{control.port}", "--cnc-key", station.key]
+        else:
+            station.cnc_server = os.path.join(station.root, "cnc.sock")
+            control = Control(station, station.cnc_server).start()
         station.start()
         station.wait_stdout(lambda line: line == "Ready.", 20)
         seen = len(station.journal_lines())
@@ -133,21 +153,60 @@ def run(count, seed):
             seen += len(lines)
             if index == MEMORY_BASELINE_AT:
                 baseline = resident_kb(station.process.pid)
-        final = resident_kb(station.process.pid)
-        control_final = resident_kb(control.process.pid)
-    elapsed = time.time() - started
-    kinds = {}
-    for expect in plan:
-        kinds[expect.kind] = kinds.get(expect.kind, 0) + 1
-    print(f"soak: {count} scans ({', '.join(f'{n} {k}' for k, n in sorted(kinds.items()))}) in {elapsed:.0f} s")
-    if baseline is not None:
-        growth = (final - baseline) / baseline
-        print(f"soak: station resident memory {baseline / 1024:.1f} MB after {MEMORY_BASELINE_AT} scans, "
-              f"{final / 1024:.1f} MB at the end ({growth:+.1%}); cnc-sim {control_final / 1024:.1f} MB at the end")
-        if growth > MEMORY_GROWTH_ALLOWED:
-            raise SystemExit(f"soak: resident memory grew by {growth:.1%}, more than {MEMORY_GROWTH_ALLOWED:.0%}")
+        return (station.journal_lines(), baseline, resident_kb(station.process.pid),
+                None if bridge else resident_kb(control.process.pid))
+
+
+def share_programs(station):
+    """The control's PC sees the station's programs and lists where the station's settings say they
+    are, as a shop shares the folder; cnc-sim sees them there through the station's drive."""
+    shared = os.path.join(os.environ["WINEPREFIX"], "drive_c", "PROGS")
+    os.symlink(station.path("PROGS"), shared)
+    return shared
+
+
+def check_memory(baseline, final, control_final, control):
+    if baseline is None:
+        return
+    growth = (final - baseline) / baseline
+    print(f"soak: station resident memory {baseline / 1024:.1f} MB after {MEMORY_BASELINE_AT} scans, "
+          f"{final / 1024:.1f} MB at the end ({growth:+.1%})" +
+          (f"; cnc-sim {control_final / 1024:.1f} MB at the end" if control_final else f" ({control})"))
+    if growth > MEMORY_GROWTH_ALLOWED:
+        raise SystemExit(f"soak: resident memory grew by {growth:.1%}, more than {MEMORY_GROWTH_ALLOWED:.0%}")
+
+
+def compare(simulated, bridged):
+    """The stand-in behind the bridge must have been called exactly as cnc-sim was."""
+    if simulated == bridged:
+        return
+    first = next((i for i, (a, b) in enumerate(zip(simulated, bridged)) if a != b), min(len(simulated), len(bridged)))
+    raise SystemExit(f"soak: the journals part at line {first + 1} of {len(simulated)} (cnc-sim) and "
+                     f"{len(bridged)} (bridge): {simulated[first:first + 2]} against {bridged[first:first + 2]}")
+
+
+def run(count, seed, bridge):
+    plan = scans(count, random.Random(seed))
+    kinds = collections.Counter(expect.kind for expect in plan)
+    if bridge:
+        missing = ALL_KINDS - set(kinds) | set(COMMANDS) - {expect.scan for expect in plan}
+        if missing:
+            raise SystemExit(f"soak: {count} scans of seed {seed} leave out {sorted(missing)}; take more or another")
+    started = time.time()
+    journal, *memory = drive(plan)
+    check_memory(*memory, "cnc-sim")
+    took = f"{time.time() - started:.0f} s"
+    if bridge:
+        started = time.time()
+        bridged, *memory = drive(plan, bridge=True)
+        check_memory(*memory, "through the bridge")
+        compare(journal, bridged)
+        took += f" with cnc-sim, {time.time() - started:.0f} s through the bridge under Wine, the same {len(journal)} journal lines"
+    print(f"soak: {count} scans ({', '.join(f'{n} {k}' for k, n in sorted(kinds.items()))}) in {took}")
     print("1 passed, 0 failed")
 
 
 if __name__ == "__main__":
-    run(int(sys.argv[1]) if len(sys.argv) > 1 else 500, int(sys.argv[2]) if len(sys.argv) > 2 else 11)
+    bridge = "--bridge" in sys.argv
+    arguments = [argument for argument in sys.argv[1:] if argument != "--bridge"]
+    run(int(arguments[0]) if arguments else 500, int(arguments[1]) if len(arguments) > 1 else 11, bridge)
