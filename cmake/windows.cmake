@@ -104,7 +104,7 @@ target_sources(quorlan_platform PRIVATE ${PROJECT_SOURCE_DIR}/tools/quorlan-brid
                                         ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_open_file.cpp
                                         ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_path_mapper.cpp
                                         ${PROJECT_SOURCE_DIR}/tools/quorlan-bridge/windows_private_file.cpp)
-target_link_libraries(quorlan_platform PRIVATE bcrypt)
+target_link_libraries(quorlan_platform PRIVATE bcrypt advapi32)
 add_subdirectory(tools/quorlan-bridge)
 add_subdirectory(tools/cnc-standin)
 add_subdirectory(tests/windows)

@@ -1,9 +1,10 @@
 """The station on Linux, across TCP on 127.0.0.1, to quorlan-bridge.exe under Wine, which calls the
 stand-in for the control's automation server (registered in the test run's prefix) by name through
 IDispatch; the stand-in writes the journal. The line arrives, in process and from a server process;
-another key is refused in plain words with nothing in the journal; idle connections, random bytes,
-a recorded session played back, a flipped bit and an oversized length do not stop the station's own
-and nothing of them runs; the bridge killed and restarted is reported and reached again."""
+another key is refused in plain words with nothing in the journal; a key file that others may read
+is refused before anything is served; idle connections, random bytes, a recorded session played
+back, a flipped bit and an oversized length do not stop the station's own and nothing of them runs;
+the bridge killed and restarted is reported and reached again."""
 
 import hashlib
 import hmac
@@ -29,6 +30,12 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+class BridgeRefused(AssertionError):
+    def __init__(self, status, errors):
+        super().__init__(f"the bridge did not start (exit status {status}): {errors}")
+        self.status, self.errors = status, errors
+
+
 class Bridge:
     """quorlan-bridge.exe under Wine for a station: its key, and the station's journal for the
     stand-in. Its output goes to files, as Wine's helpers may inherit it and outlive it."""
@@ -45,8 +52,9 @@ class Bridge:
                 ["wine", BRIDGE, "--listen", f"tcp:127.0.0.1:{port}", "--key", windows_path(key or station.key),
                  *extra], env=environment, stdout=out, stderr=err, stdin=subprocess.DEVNULL)
         station.launched.append(self.process)
-        if not Station._wait_for(lambda: "serving" in self.output(), 30):
-            raise AssertionError(f"the bridge did not start: {self.output()} {self.errors()}")
+        Station._wait_for(lambda: "serving" in self.output() or self.process.poll() is not None, 30)
+        if "serving" not in self.output():
+            raise BridgeRefused(self.process.poll(), self.errors())
         self.port = int(re.search(r"tcp:127\.0\.0\.1:(\d+)", self.output()).group(1))
 
     def output(self):
@@ -176,6 +184,20 @@ class BridgeTest(unittest.TestCase):
             self.assertTrue(Station._wait_for(lambda: "a station whose key differs" in bridge.errors(), 5),
                             bridge.errors())
 
+    def test_a_key_file_that_others_may_read_is_refused_until_it_is_the_users_alone(self):
+        # Wine presents a file's mode bits as its access list: those of others become an entry for
+        # Everyone; the group's are left out, so 0640 reads as 0600 does.
+        with NetworkStation() as s:
+            os.chmod(s.key, 0o644)
+            with self.assertRaises(BridgeRefused) as refused:
+                Bridge(s)
+            self.assertNotIn(refused.exception.status, (0, None))
+            self.assertIn(f"the control key file {windows_path(s.key)} may be read by Everyone, not only by this user",
+                          refused.exception.errors)
+            self.assertIn(f'icacls "{windows_path(s.key)}" /inheritance:r /grant:r', refused.exception.errors)
+
+            os.chmod(s.key, 0o600)
+            Bridge(s)  # serves
 
     def test_replayed_altered_or_oversized_records_end_their_connection_and_nothing_of_them_runs(self):
         with NetworkStation() as s:
